@@ -1,0 +1,209 @@
+// Registry keys as directories with an atomically replaced "values" file.
+//
+//   "Name"=string:IPv4 Decoder
+//   "Enable"=dword:00000001
+//   @=string:default value
+#include "engine/registry_store.h"
+
+#include <cstdlib>
+#include <algorithm>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <system_error>
+#include <unistd.h>
+
+namespace vel::registry {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kValuesFile = "values";
+
+using ValueMap = std::map<std::string, Value>;
+
+std::string ToUtf8(const std::u16string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    uint32_t cp = text[i];
+    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size()) cp = 0x10000 + ((cp - 0xD800) << 10) + (text[++i] - 0xDC00);
+    if (cp < 0x80) {
+      out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+      out += static_cast<char>(0xC0 | cp >> 6);
+      out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+      out += static_cast<char>(0xE0 | cp >> 12);
+      out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+      out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | cp >> 18);
+      out += static_cast<char>(0x80 | (cp >> 12 & 0x3F));
+      out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+      out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+  }
+  return out;
+}
+
+std::u16string FromUtf8(const std::string& text) {
+  std::u16string out;
+  for (size_t i = 0; i < text.size();) {
+    auto b = static_cast<unsigned char>(text[i]);
+    int n = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 1;
+    if (i + n > text.size()) n = 1;
+    uint32_t cp = n == 1 ? b : b & (0x7F >> n);
+    for (int k = 1; k < n; ++k) cp = cp << 6 | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out += static_cast<char16_t>(0xD800 + (cp >> 10));
+      out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+    } else {
+      out += static_cast<char16_t>(cp);
+    }
+    i += n;
+  }
+  return out;
+}
+
+// Escapes what would break a line: backslash, newline, carriage return.
+std::string Escape(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\\') out += "\\\\";
+    else if (c == '\n') out += "\\n";
+    else if (c == '\r') out += "\\r";
+    else out += c;
+  }
+  return out;
+}
+
+std::string Unescape(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\' || i + 1 == text.size()) {
+      out += text[i];
+      continue;
+    }
+    char c = text[++i];
+    out += c == 'n' ? '\n' : c == 'r' ? '\r' : c;
+  }
+  return out;
+}
+
+const char* HiveDirectory(Hive hive) { return hive == Hive::kLocalMachine ? "HKEY_LOCAL_MACHINE" : "HKEY_CLASSES_ROOT"; }
+
+// The key's directory, or nothing for a path with an unusable component.
+std::optional<fs::path> KeyDirectory(Hive hive, const std::string& key) {
+  fs::path dir = StoreRoot() / HiveDirectory(hive);
+  std::stringstream parts(key);
+  std::string part;
+  while (std::getline(parts, part, '\\')) {
+    if (part.empty()) continue;
+    if (part == "." || part == ".." || part.find('/') != std::string::npos) return std::nullopt;
+    dir /= part;
+  }
+  return dir;
+}
+
+ValueMap ReadValues(const fs::path& dir) {
+  ValueMap values;
+  std::ifstream in(dir / kValuesFile);
+  std::string line;
+  while (std::getline(in, line)) {
+    size_t eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    std::string name = line.substr(0, eq);
+    std::string data = line.substr(eq + 1);
+    if (name == "@") name.clear();
+    else if (name.size() >= 2 && name.front() == '"' && name.back() == '"') name = Unescape(name.substr(1, name.size() - 2));
+    else continue;
+    if (data.rfind("string:", 0) == 0) values[name] = FromUtf8(Unescape(data.substr(7)));
+    else if (data.rfind("dword:", 0) == 0) values[name] = static_cast<uint32_t>(std::strtoul(data.c_str() + 6, nullptr, 16));
+  }
+  return values;
+}
+
+bool WriteValues(const fs::path& dir, const ValueMap& values) {
+  std::ostringstream text;
+  for (const auto& [name, value] : values) {
+    text << (name.empty() ? std::string("@") : "\"" + Escape(name) + "\"") << '=';
+    if (const auto* s = std::get_if<std::u16string>(&value)) {
+      text << "string:" << Escape(ToUtf8(*s)) << '\n';
+    } else {
+      char hex[9];
+      std::snprintf(hex, sizeof hex, "%08x", std::get<uint32_t>(value));
+      text << "dword:" << hex << '\n';
+    }
+  }
+  fs::path target = dir / kValuesFile;
+  fs::path temporary = dir / (std::string(kValuesFile) + ".tmp." + std::to_string(::getpid()));
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    out << text.str();
+    if (!out.flush()) return false;
+  }
+  std::error_code ec;
+  fs::rename(temporary, target, ec);
+  if (ec) fs::remove(temporary, ec);
+  return !ec;
+}
+
+}  // namespace
+
+fs::path StoreRoot() {
+  const char* root = std::getenv("VEL_REGISTRY_ROOT");
+  return (root && *root) ? fs::path(root) : fs::path("/var/lib/vel/registry");
+}
+
+bool KeyExists(Hive hive, const std::string& key) {
+  auto dir = KeyDirectory(hive, key);
+  std::error_code ec;
+  return dir && fs::is_directory(*dir, ec);
+}
+
+bool CreateKey(Hive hive, const std::string& key) {
+  auto dir = KeyDirectory(hive, key);
+  if (!dir) return false;
+  std::error_code ec;
+  fs::create_directories(*dir, ec);
+  return fs::is_directory(*dir, ec);
+}
+
+bool DeleteKey(Hive hive, const std::string& key) {
+  auto dir = KeyDirectory(hive, key);
+  std::error_code ec;
+  if (!dir || !fs::is_directory(*dir, ec)) return false;
+  return fs::remove_all(*dir, ec) > 0 && !ec;
+}
+
+std::vector<std::string> SubKeys(Hive hive, const std::string& key) {
+  std::vector<std::string> names;
+  auto dir = KeyDirectory(hive, key);
+  std::error_code ec;
+  if (!dir || !fs::is_directory(*dir, ec)) return names;
+  for (const auto& entry : fs::directory_iterator(*dir, ec))
+    if (entry.is_directory(ec)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::optional<Value> GetValue(Hive hive, const std::string& key, const std::string& name) {
+  auto dir = KeyDirectory(hive, key);
+  if (!dir) return std::nullopt;
+  ValueMap values = ReadValues(*dir);
+  auto it = values.find(name);
+  if (it == values.end()) return std::nullopt;
+  return it->second;
+}
+
+bool SetValue(Hive hive, const std::string& key, const std::string& name, const Value& value) {
+  if (!CreateKey(hive, key)) return false;
+  auto dir = KeyDirectory(hive, key);
+  ValueMap values = ReadValues(*dir);
+  values[name] = value;
+  return WriteValues(*dir, values);
+}
+
+}  // namespace vel::registry

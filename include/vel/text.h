@@ -1,0 +1,144 @@
+// Text for decoding results: printf-style formatting into UTF-16 without heap
+// traffic for ordinary lengths, the string table, and packet text conversion
+// with the thread's code page.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <span>
+#include <string>
+#include <string_view>
+#include <type_traits>
+
+#include "vel/platform.h"
+
+namespace vel {
+
+// ---- Formatting ---------------------------------------------------------
+
+// A text being built. Short texts stay in the inline array; longer ones move to the heap.
+class TextBuffer {
+ public:
+  TextBuffer() = default;
+  TextBuffer(const TextBuffer&) = delete;
+  TextBuffer& operator=(const TextBuffer&) = delete;
+
+  void clear() {
+    size_ = 0;
+    heap_.clear();
+  }
+  void append(std::u16string_view text);
+  void append(char16_t c, size_t count = 1);
+  // Appends ASCII or UTF-8 text from the engine's own narrow strings.
+  void appendAscii(std::string_view text);
+  std::u16string_view view() const { return heap_.empty() ? std::u16string_view(inline_, size_) : heap_; }
+  size_t size() const { return heap_.empty() ? size_ : heap_.size(); }
+  operator std::u16string_view() const { return view(); }
+
+ private:
+  static constexpr size_t kInline = 160;
+  char16_t inline_[kInline];
+  size_t size_ = 0;
+  std::u16string heap_;
+};
+
+// One argument of a formatted text: an integer (with its width and sign) or a text.
+struct FormatArg {
+  enum Kind : uint8_t { kInteger, kText } kind;
+  bool isSigned = false;
+  uint8_t bytes = 4;
+  uint64_t integer = 0;
+  std::u16string_view text;
+
+  template <class T>
+    requires std::is_integral_v<T> || std::is_enum_v<T>
+  FormatArg(T v)
+      : kind(kInteger), isSigned(std::is_signed_v<T>), bytes(sizeof(T)),
+        integer(static_cast<uint64_t>(static_cast<std::conditional_t<std::is_signed_v<T>, int64_t, uint64_t>>(v))) {}
+  FormatArg(std::u16string_view t) : kind(kText), text(t) {}
+  FormatArg(const std::u16string& t) : kind(kText), text(t) {}
+  FormatArg(const char16_t* t) : kind(kText), text(t ? std::u16string_view(t) : std::u16string_view()) {}
+  FormatArg(char16_t* t) : FormatArg(static_cast<const char16_t*>(t)) {}
+  FormatArg(const TextBuffer& t) : kind(kText), text(t.view()) {}
+};
+
+// printf-style: %d %i %u %x %X %o %c %s %%, flags - 0 + blank #, width and
+// precision (numbers or *), length modifiers accepted and ignored (the
+// argument's own type decides its width).
+VEL_API void AppendFormatArgs(TextBuffer& out, std::u16string_view format, std::span<const FormatArg> args);
+
+template <class... A>
+std::u16string_view Format(TextBuffer& out, std::u16string_view format, const A&... args) {
+  const FormatArg list[] = {FormatArg(args)..., FormatArg(0)};
+  out.clear();
+  AppendFormatArgs(out, format, std::span<const FormatArg>(list, sizeof...(A)));
+  return out.view();
+}
+
+template <class... A>
+void AppendFormat(TextBuffer& out, std::u16string_view format, const A&... args) {
+  const FormatArg list[] = {FormatArg(args)..., FormatArg(0)};
+  AppendFormatArgs(out, format, std::span<const FormatArg>(list, sizeof...(A)));
+}
+
+// ---- String table -------------------------------------------------------
+
+inline constexpr uint16_t kLanguageEnglish = 1033;
+inline constexpr uint16_t kLanguageChinese = 4;
+
+// The calling thread's user-interface language. Its first value comes from the
+// process locale (LANGUAGE, LC_ALL, LC_MESSAGES, LANG: a value beginning with
+// "zh" selects Chinese, anything else English). Any language id whose primary
+// language is Chinese selects Chinese.
+VEL_API void SetThreadUILanguage(uint16_t language);
+VEL_API uint16_t GetThreadUILanguage();
+
+inline constexpr uint32_t kNoText = 0xFFFFFFFF;
+
+// The text of an id in the thread's language; empty when the id has none.
+VEL_API std::u16string_view ResText(uint32_t id);
+VEL_API bool HasResText(uint32_t id);
+
+VEL_API std::u16string LoadResText(uint32_t id);
+VEL_API bool LoadResTextInto(std::u16string& text, uint32_t id);
+
+// Formats with the id's text as the format; throws a ComError(E_FAIL) when the id has no text.
+struct ComError {
+  HRESULT code;
+};
+template <class... A>
+std::u16string_view FormatResText(TextBuffer& out, uint32_t id, const A&... args) {
+  if (!HasResText(id)) throw ComError{E_FAIL};
+  return Format(out, ResText(id), args...);
+}
+
+// ---- Value names --------------------------------------------------------
+
+// {code, text id} pairs ended by a pair whose text id is 0.
+struct NameIdPair {
+  uint32_t code;
+  uint32_t textId;
+};
+VEL_API uint32_t LookupNameId(const NameIdPair* table, uint32_t code);  // kNoText when absent
+VEL_API uint32_t LookupNameIdOrZero(const NameIdPair* table, uint32_t code);
+// The text named by the table for code, empty when absent.
+inline std::u16string_view NameOf(const NameIdPair* table, uint32_t code) {
+  return ResText(LookupNameId(table, code));
+}
+
+// ---- Packet text --------------------------------------------------------
+
+inline constexpr uint32_t kCodePageUtf8 = 65001;
+inline constexpr uint32_t kCodePageLatin1 = 28591;
+inline constexpr uint32_t kCodePageWindows1252 = 1252;
+inline constexpr uint32_t kCodePageAscii = 20127;
+
+// The code page in which the calling thread reads text carried in packets;
+// UTF-8 unless set. Returns false (and changes nothing) for an unsupported page.
+VEL_API bool SetThreadCodePage(uint32_t codePage);
+VEL_API uint32_t GetThreadCodePage();
+// Appends packet bytes as text: ASCII unchanged, bytes that are not valid in
+// the code page become U+FFFD.
+VEL_API void AppendPacketText(TextBuffer& out, const uint8_t* bytes, size_t length);
+
+}  // namespace vel

@@ -1,0 +1,286 @@
+// Decoding items: creation under a parent, name and value bookkeeping for the
+// aligned rendering, identity texts, and the line rendering.
+#include "results/decoding_item.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "results/collection.h"
+#include "results/decoding_info.h"
+#include "support/ObjectPoolImpl.h"
+
+namespace vel {
+
+namespace {
+
+using PooledItem = CComObject<CVELPacketsDecodingItem>;
+
+ObjectPoolImpl<PooledItem>& ItemPool() {
+  static ObjectPoolImpl<PooledItem>& pool = [] () -> ObjectPoolImpl<PooledItem>& {
+    ObjectPoolImpl<PooledItem>::SetTypeName("CComObject<CVELPacketsDecodingItem>");
+    return ObjectPoolImpl<PooledItem>::Instance();
+  }();
+  return pool;
+}
+
+HRESULT CopyOut(std::u16string_view text, BSTR* out) {
+  if (!out) return E_POINTER;
+  *out = AllocBstr(text);
+  return S_OK;
+}
+
+template <class T>
+HRESULT ReadOut(T value, T* out) {
+  if (!out) return E_POINTER;
+  *out = value;
+  return S_OK;
+}
+
+constexpr dispatch::Member kItemMembers[] = {
+    dispatch::Get<&IVELPacketsDecodingItem::get_StartPos>(u"StartPos", 1),
+    dispatch::Put<&IVELPacketsDecodingItem::put_StartPos>(u"StartPos", 1),
+    dispatch::Get<&IVELPacketsDecodingItem::get_Length>(u"Length", 2),
+    dispatch::Put<&IVELPacketsDecodingItem::put_Length>(u"Length", 2),
+    dispatch::Get<&IVELPacketsDecodingItem::get_Name>(u"Name", 3),
+    dispatch::Put<&IVELPacketsDecodingItem::put_Name>(u"Name", 3),
+    dispatch::Get<&IVELPacketsDecodingItem::get_Description>(u"Description", 4),
+    dispatch::Put<&IVELPacketsDecodingItem::put_Description>(u"Description", 4),
+    dispatch::Get<&IVELPacketsDecodingItem::get_Comment>(u"Comment", 5),
+    dispatch::Put<&IVELPacketsDecodingItem::put_Comment>(u"Comment", 5),
+    dispatch::Get<&IVELPacketsDecodingItem::get_Value>(u"Value", 6),
+    dispatch::Put<&IVELPacketsDecodingItem::put_Value>(u"Value", 6),
+    dispatch::Get<&IVELPacketsDecodingItem::get_IsGroup>(u"IsGroup", 7),
+    dispatch::Put<&IVELPacketsDecodingItem::put_IsGroup>(u"IsGroup", 7),
+    dispatch::Get<&IVELPacketsDecodingItem::get_Protocol>(u"Protocol", 8),
+    dispatch::Put<&IVELPacketsDecodingItem::put_Protocol>(u"Protocol", 8),
+    dispatch::Get<&IVELPacketsDecodingItem::get_Type>(u"Type", 9),
+    dispatch::Put<&IVELPacketsDecodingItem::put_Type>(u"Type", 9),
+    dispatch::Get<&IVELPacketsDecodingItem::get_MaxValueLen>(u"MaxValueLen", 10),
+    dispatch::Put<&IVELPacketsDecodingItem::put_MaxValueLen>(u"MaxValueLen", 10),
+    dispatch::Get<&IVELPacketsDecodingItem::get_Cookie>(u"Cookie", 11),
+    dispatch::Put<&IVELPacketsDecodingItem::put_Cookie>(u"Cookie", 11),
+    dispatch::Get<&IVELPacketsDecodingItem::get_Severity>(u"Severity", 12),
+    dispatch::Put<&IVELPacketsDecodingItem::put_Severity>(u"Severity", 12),
+    dispatch::Get<&IVELPacketsDecodingItem::get_Summary>(u"Summary", 13),
+    dispatch::Put<&IVELPacketsDecodingItem::put_Summary>(u"Summary", 13),
+    dispatch::Get<&IVELPacketsDecodingItem::get_ID>(u"ID", 14),
+    dispatch::Put<&IVELPacketsDecodingItem::put_Index>(u"Index", 15),
+    dispatch::Get<&IVELPacketsDecodingItem::get_Index>(u"Index", 15),
+    dispatch::Method<&IVELPacketsDecodingItem::EmunDecodingItem>(u"EmunDecodingItem", 16),
+    dispatch::Method<&IVELPacketsDecodingItem::CreateGroup>(u"CreateGroup", 17),
+    dispatch::Method<&IVELPacketsDecodingItem::CreateDecodingItem>(u"CreateDecodingItem", 18),
+    dispatch::Method<&IVELPacketsDecodingItem::AppendSummary>(u"AppendSummary", 19),
+    dispatch::Method<&IVELPacketsDecodingItem::GetText>(u"GetText", 20),
+};
+
+}  // namespace
+
+std::span<const dispatch::Member> ItemDispatch::Members() { return kItemMembers; }
+
+// ---- Texts ----------------------------------------------------------------
+
+ItemTexts::~ItemTexts() {
+  for (Slot& s : slots_)
+    if (s.onHeap) std::free(s.data);
+}
+
+void ItemTexts::Set(Field f, std::u16string_view text) {
+  Slot& slot = slots_[f];
+  if (slot.onHeap) std::free(slot.data);
+  slot = Slot{};
+  if (text.empty()) return;
+  if (text.size() <= kInlineUnits - used_) {
+    slot.data = inline_ + used_;
+    used_ += static_cast<uint32_t>(text.size());
+  } else {
+    slot.data = static_cast<char16_t*>(std::malloc(text.size() * sizeof(char16_t)));
+    if (!slot.data) throw OutOfMemory{};
+    slot.onHeap = true;
+  }
+  std::memcpy(slot.data, text.data(), text.size() * sizeof(char16_t));
+  slot.size = static_cast<uint32_t>(text.size());
+}
+
+void ChildList::push_back(CVELPacketsDecodingItem* item) {
+  if (size_ == capacity_) {
+    uint32_t grown = capacity_ + std::max<uint32_t>(capacity_ / 2, 1);
+    auto* items = static_cast<CVELPacketsDecodingItem**>(std::realloc(items_, grown * sizeof(*items_)));
+    if (!items) throw OutOfMemory{};
+    items_ = items;
+    capacity_ = grown;
+  }
+  items_[size_++] = item;
+}
+
+// ---- Pooled storage ---------------------------------------------------------
+
+void* CVELPacketsDecodingItem::operator new(size_t size) {
+  void* storage = operator new(size, std::nothrow);
+  if (!storage) throw std::bad_alloc();
+  return storage;
+}
+
+void* CVELPacketsDecodingItem::operator new(size_t size, const std::nothrow_t&) noexcept {
+  if (size != sizeof(PooledItem)) return nullptr;
+  return ItemPool().TakeObject();
+}
+
+void CVELPacketsDecodingItem::operator delete(void* storage) { ItemPool().ReturnObject(storage); }
+
+CVELPacketsDecodingItem* CVELPacketsDecodingItem::New() {
+  auto* item = new (std::nothrow) PooledItem();
+  if (item) item->AddRef();
+  return item;
+}
+
+CVELPacketsDecodingItem::~CVELPacketsDecodingItem() {
+  for (CVELPacketsDecodingItem* child : children_) child->Release();
+  children_.clear();
+}
+
+// ---- Tree building ----------------------------------------------------------
+
+CVELPacketsDecodingItem* CVELPacketsDecodingItem::Root() {
+  CVELPacketsDecodingItem* item = this;
+  while (item->parent_) item = item->parent_;
+  return item;
+}
+
+CVELPacketsDecodingItem* CVELPacketsDecodingItem::AddChild(std::u16string_view name, bool group) {
+  CVELPacketsDecodingItem* child = New();
+  if (!child) return nullptr;
+  child->parent_ = this;
+  if (group) child->isGroup = 1;
+  child->SetName(name);
+  child->info_ = info_;
+  if (info_) info_->TestSelection(child);
+  children_.push_back(child);
+  return child;
+}
+
+void CVELPacketsDecodingItem::SetName(std::u16string_view name) {
+  texts_.Set(ItemTexts::kName, name);
+  CVELPacketsDecodingInfo* info = Root()->info_;
+  if (info) info->RaiseMaxItemLen(static_cast<uint32_t>(name.size()));
+}
+
+void CVELPacketsDecodingItem::SetValue(std::u16string_view value) {
+  texts_.Set(ItemTexts::kValue, value);
+  CVELPacketsDecodingItem* root = Root();
+  root->maxValueLen = std::max(root->maxValueLen, static_cast<uint32_t>(value.size()));
+}
+
+void CVELPacketsDecodingItem::AppendSummaryText(std::u16string_view text) {
+  if (Summary().empty()) {
+    SetSummary(text);
+    return;
+  }
+  TextBuffer joined;
+  joined.append(Summary());
+  joined.append(u", ");
+  joined.append(text);
+  SetSummary(joined.view());
+}
+
+void CVELPacketsDecodingItem::BuildIdentity(TextBuffer& out) const {
+  out.clear();
+  for (const CVELPacketsDecodingItem* item = this; item; item = item->parent_) out.append(item->Name());
+}
+
+bool CVELPacketsDecodingItem::IdentityEquals(std::u16string_view identity) const {
+  size_t offset = 0;
+  for (const CVELPacketsDecodingItem* item = this; item; item = item->parent_) {
+    std::u16string_view name = item->Name();
+    if (identity.substr(offset, name.size()) != name) return false;
+    offset += name.size();
+  }
+  return offset == identity.size();
+}
+
+// ---- Rendering --------------------------------------------------------------
+
+void CVELPacketsDecodingItem::Render(TextBuffer& out, uint32_t indent, uint32_t nameWidth, uint32_t valueWidth,
+                                     bool recurse) const {
+  out.append(u' ', indent);
+  if (length != 0) {
+    AppendFormat(out, u"%-*s%-*s [%d / %d-%d] %s\r\n", nameWidth, Name(), valueWidth, Value(), length, startPos,
+                 startPos + length, Comment());
+  } else {
+    AppendFormat(out, u"%-*s%-*s %s\r\n", nameWidth, Name(), valueWidth, Value(), Comment());
+  }
+  if (!recurse) return;
+  for (const CVELPacketsDecodingItem* child : children_) child->Render(out, indent + 1, nameWidth, valueWidth, true);
+}
+
+// ---- IVELPacketsDecodingItem --------------------------------------------------
+
+HRESULT CVELPacketsDecodingItem::get_StartPos(uint32_t* pVal) { return ReadOut(startPos, pVal); }
+HRESULT CVELPacketsDecodingItem::put_StartPos(uint32_t v) { return startPos = v, S_OK; }
+HRESULT CVELPacketsDecodingItem::get_Length(uint32_t* pVal) { return ReadOut(length, pVal); }
+HRESULT CVELPacketsDecodingItem::put_Length(uint32_t v) { return length = v, S_OK; }
+HRESULT CVELPacketsDecodingItem::get_Name(BSTR* pVal) { return CopyOut(Name(), pVal); }
+HRESULT CVELPacketsDecodingItem::put_Name(BSTR v) { return SetName(BstrView(v)), S_OK; }
+HRESULT CVELPacketsDecodingItem::get_Description(BSTR* pVal) {
+  return CopyOut(texts_.Get(ItemTexts::kDescription), pVal);
+}
+HRESULT CVELPacketsDecodingItem::put_Description(BSTR v) { return SetDescription(BstrView(v)), S_OK; }
+HRESULT CVELPacketsDecodingItem::get_Comment(BSTR* pVal) { return CopyOut(Comment(), pVal); }
+HRESULT CVELPacketsDecodingItem::put_Comment(BSTR v) { return SetComment(BstrView(v)), S_OK; }
+HRESULT CVELPacketsDecodingItem::get_Value(BSTR* pVal) { return CopyOut(Value(), pVal); }
+HRESULT CVELPacketsDecodingItem::put_Value(BSTR v) { return SetValue(BstrView(v)), S_OK; }
+HRESULT CVELPacketsDecodingItem::get_IsGroup(int32_t* pVal) { return ReadOut(isGroup, pVal); }
+HRESULT CVELPacketsDecodingItem::put_IsGroup(int32_t v) { return isGroup = v, S_OK; }
+HRESULT CVELPacketsDecodingItem::get_Protocol(uint32_t* pVal) { return ReadOut(protocol, pVal); }
+HRESULT CVELPacketsDecodingItem::put_Protocol(uint32_t v) { return protocol = v, S_OK; }
+HRESULT CVELPacketsDecodingItem::get_Type(uint32_t* pVal) { return ReadOut(type, pVal); }
+HRESULT CVELPacketsDecodingItem::put_Type(uint32_t v) { return type = v, S_OK; }
+HRESULT CVELPacketsDecodingItem::get_MaxValueLen(uint32_t* pVal) { return ReadOut(maxValueLen, pVal); }
+HRESULT CVELPacketsDecodingItem::put_MaxValueLen(uint32_t v) { return maxValueLen = v, S_OK; }
+HRESULT CVELPacketsDecodingItem::get_Cookie(uint32_t* pVal) { return ReadOut(cookie, pVal); }
+HRESULT CVELPacketsDecodingItem::put_Cookie(uint32_t v) { return cookie = v, S_OK; }
+HRESULT CVELPacketsDecodingItem::get_Severity(uint32_t* pVal) { return ReadOut(severity, pVal); }
+HRESULT CVELPacketsDecodingItem::put_Severity(uint32_t v) { return severity = v, S_OK; }
+HRESULT CVELPacketsDecodingItem::get_Summary(BSTR* pVal) { return CopyOut(Summary(), pVal); }
+HRESULT CVELPacketsDecodingItem::put_Summary(BSTR v) { return SetSummary(BstrView(v)), S_OK; }
+HRESULT CVELPacketsDecodingItem::put_Index(uint32_t v) { return index = v, S_OK; }
+HRESULT CVELPacketsDecodingItem::get_Index(uint32_t* pVal) { return ReadOut(index, pVal); }
+
+HRESULT CVELPacketsDecodingItem::get_ID(BSTR* pVal) {
+  if (!pVal) return E_POINTER;
+  TextBuffer identity;
+  BuildIdentity(identity);
+  return CopyOut(identity.view(), pVal);
+}
+
+HRESULT CVELPacketsDecodingItem::EmunDecodingItem(IIDECollection** ppCollection) {
+  if (!ppCollection) return E_POINTER;
+  return MakeCollectionOf(std::vector<CVELPacketsDecodingItem*>(children_.begin(), children_.end()), ppCollection);
+}
+
+HRESULT CVELPacketsDecodingItem::CreateChild(BSTR name, bool group, IVELPacketsDecodingItem** ppItem) {
+  if (!ppItem) return E_POINTER;
+  *ppItem = AddChild(BstrView(name), group);
+  return *ppItem ? S_OK : E_OUTOFMEMORY;
+}
+
+HRESULT CVELPacketsDecodingItem::CreateGroup(BSTR bstrName, IVELPacketsDecodingItem** ppItem) {
+  return CreateChild(bstrName, true, ppItem);
+}
+
+HRESULT CVELPacketsDecodingItem::CreateDecodingItem(BSTR bstrName, IVELPacketsDecodingItem** ppItem) {
+  return CreateChild(bstrName, false, ppItem);
+}
+
+HRESULT CVELPacketsDecodingItem::AppendSummary(BSTR text) {
+  AppendSummaryText(BstrView(text));
+  return S_OK;
+}
+
+HRESULT CVELPacketsDecodingItem::GetText(int32_t nNameWidth, int32_t nValueWidth, BSTR* pVal) {
+  if (!pVal) return E_POINTER;
+  TextBuffer line;
+  Render(line, 0, EffectiveWidth(nNameWidth), EffectiveWidth(nValueWidth), false);
+  return CopyOut(line.view(), pVal);
+}
+
+}  // namespace vel

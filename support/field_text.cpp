@@ -1,0 +1,74 @@
+// Bit pictures and address texts.
+#include <cstdio>
+
+#include "vel/fields.h"
+
+namespace vel {
+
+namespace {
+
+// Each width gets its own buffer per thread, so decoding on several threads at once is safe.
+template <int N>
+const char16_t* BitsText(uint32_t value, uint32_t mask) {
+  thread_local char16_t buffer[N + N / 4];
+  int pos = 0;
+  for (int bit = N - 1; bit >= 0; --bit) {
+    uint32_t m = 1u << bit;
+    buffer[pos++] = (mask & m) ? ((value & m) ? u'1' : u'0') : u'.';
+    if (bit % 4 == 0 && bit != 0) buffer[pos++] = u' ';
+  }
+  buffer[pos] = 0;
+  return buffer;
+}
+
+char16_t* AppendHex(char16_t* out, uint32_t value, int minDigits) {
+  char digits[9];
+  int n = std::snprintf(digits, sizeof digits, "%0*X", minDigits, value);
+  for (int i = 0; i < n; ++i) *out++ = static_cast<char16_t>(digits[i]);
+  return out;
+}
+
+}  // namespace
+
+const char16_t* BitsText8(uint32_t value, uint32_t mask) { return BitsText<8>(value, mask); }
+const char16_t* BitsText16(uint32_t value, uint32_t mask) { return BitsText<16>(value, mask); }
+const char16_t* BitsText32(uint32_t value, uint32_t mask) { return BitsText<32>(value, mask); }
+
+char16_t* IPv4Text(const uint8_t* address, char16_t* buffer) {
+  char text[kIPv4TextSize];
+  int n = std::snprintf(text, sizeof text, "%u.%u.%u.%u", address[0], address[1], address[2], address[3]);
+  for (int i = 0; i <= n; ++i) buffer[i] = static_cast<char16_t>(text[i]);
+  return buffer;
+}
+
+char16_t* MacText(const uint8_t* bytes, char16_t* buffer) {
+  char16_t* out = buffer;
+  for (int i = 0; i < 6; ++i) {
+    if (i) *out++ = u':';
+    out = AppendHex(out, bytes[i], 2);
+  }
+  return buffer;
+}
+
+char16_t* IPv6Text(const uint8_t* words, char16_t* buffer) {
+  char16_t* out = buffer;
+  bool compressed = false;
+  for (int g = 0; g < 8;) {
+    uint32_t group = ReadUInt16BE(words + 2 * g);
+    bool runStarts = group == 0 && g < 7 && ReadUInt16BE(words + 2 * g + 2) == 0;
+    if (!compressed && runStarts) {
+      compressed = true;
+      if (g == 0) *out++ = u':';
+      *out++ = u':';
+      while (g < 8 && ReadUInt16BE(words + 2 * g) == 0) ++g;
+      continue;
+    }
+    out = AppendHex(out, group, 1);
+    if (g != 7) *out++ = u':';
+    ++g;
+  }
+  *out = 0;
+  return buffer;
+}
+
+}  // namespace vel

@@ -1,0 +1,134 @@
+// Compiles the readable string-table sources (one per language) into C++ data.
+//
+//   strgen ENGLISH.txt CHINESE.txt OUTPUT.cpp
+//
+// Source lines are "id<TAB>text"; '#' starts a comment line. The text runs to
+// the end of the line, blanks included; \\, \t, \n and \r are escapes.
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <sstream>
+#include <string>
+
+namespace {
+
+constexpr uint32_t kFirstId = 100;
+constexpr uint32_t kLastId = 1991;
+
+using Table = std::map<uint32_t, std::u32string>;
+
+bool Fail(const std::string& file, int line, const std::string& message) {
+  std::cerr << file << ":" << line << ": " << message << "\n";
+  return false;
+}
+
+bool DecodeUtf8(const std::string& in, std::u32string& out) {
+  for (size_t i = 0; i < in.size();) {
+    auto b = static_cast<unsigned char>(in[i]);
+    int n = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
+    if (n == 0 || i + n > in.size()) return false;
+    char32_t cp = n == 1 ? b : b & (0x7F >> n);
+    for (int k = 1; k < n; ++k) cp = (cp << 6) | (static_cast<unsigned char>(in[i + k]) & 0x3F);
+    out.push_back(cp);
+    i += n;
+  }
+  return true;
+}
+
+std::string Unescape(const std::string& raw) {
+  std::string out;
+  for (size_t i = 0; i < raw.size(); ++i) {
+    if (raw[i] != '\\' || i + 1 == raw.size()) {
+      out.push_back(raw[i]);
+      continue;
+    }
+    char c = raw[++i];
+    out.push_back(c == 't' ? '\t' : c == 'n' ? '\n' : c == 'r' ? '\r' : c);
+  }
+  return out;
+}
+
+bool Load(const std::string& file, Table& table) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return Fail(file, 0, "cannot open");
+  std::string line;
+  for (int number = 1; std::getline(in, line); ++number) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty() || line[0] == '#') continue;
+    size_t tab = line.find('\t');
+    if (tab == std::string::npos) return Fail(file, number, "expected id<TAB>text");
+    uint32_t id = 0;
+    try {
+      id = static_cast<uint32_t>(std::stoul(line.substr(0, tab)));
+    } catch (...) {
+      return Fail(file, number, "bad id");
+    }
+    if (id < kFirstId || id > kLastId) return Fail(file, number, "id outside 100..1991");
+    std::u32string text;
+    if (!DecodeUtf8(Unescape(line.substr(tab + 1)), text)) return Fail(file, number, "invalid UTF-8");
+    if (!table.emplace(id, text).second) return Fail(file, number, "duplicate id " + std::to_string(id));
+  }
+  return true;
+}
+
+std::string Literal(const std::u32string& text, size_t& units) {
+  std::ostringstream out;
+  out << "u\"";
+  units = 0;
+  for (char32_t c : text) {
+    units += c > 0xFFFF ? 2 : 1;
+    if (c == '"' || c == '\\') out << '\\' << static_cast<char>(c);
+    else if (c >= 0x20 && c < 0x7F) out << static_cast<char>(c);
+    else {
+      char escape[16];
+      std::snprintf(escape, sizeof escape, c > 0xFFFF ? "\\U%08X" : "\\u%04X", static_cast<unsigned>(c));
+      if (c < 0xA0) std::snprintf(escape, sizeof escape, "\\x%02X\" u\"", static_cast<unsigned>(c));
+      out << escape;
+    }
+  }
+  out << "\"";
+  return out.str();
+}
+
+void Emit(std::ostream& out, const char* name, const Table& table) {
+  out << "const Text " << name << "[kCount] = {\n";
+  for (uint32_t id = kFirstId; id <= kLastId; ++id) {
+    auto it = table.find(id);
+    if (it == table.end()) {
+      out << "    {nullptr, 0},\n";
+      continue;
+    }
+    size_t units = 0;
+    std::string literal = Literal(it->second, units);
+    out << "    {" << literal << ", " << units << "},  // " << id << "\n";
+  }
+  out << "};\n\n";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 4) {
+    std::cerr << "usage: strgen ENGLISH.txt CHINESE.txt OUTPUT.cpp\n";
+    return 2;
+  }
+  Table english, chinese;
+  if (!Load(argv[1], english) || !Load(argv[2], chinese)) return 1;
+  for (const auto& [id, text] : chinese) {
+    if (!english.count(id)) {
+      std::cerr << argv[2] << ": id " << id << " has no English text\n";
+      return 1;
+    }
+  }
+  std::ostringstream out;
+  out << "// Generated from the string-table sources under resources/; do not edit.\n"
+      << "#include \"support/string_table.h\"\n\nnamespace vel::string_data {\n\n";
+  Emit(out, "kEnglish", english);
+  Emit(out, "kChinese", chinese);
+  out << "}  // namespace vel::string_data\n";
+  std::ofstream file(argv[3], std::ios::binary);
+  file << out.str();
+  return file ? 0 : 1;
+}
