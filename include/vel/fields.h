@@ -43,6 +43,19 @@ VEL_API uint32_t TransportChecksumIPv4(const uint8_t* ipHeader);
 VEL_API uint32_t TransportChecksumIPv6(const uint8_t* ipv6Header, const uint8_t* segment, uint32_t length,
                                        uint8_t nextHeader);
 
+// Pseudo-headers of the transport checksums: IPv4 (12 bytes: addresses, zero,
+// protocol, length) and IPv6 (40 bytes: addresses, length, zeros, next header).
+inline constexpr size_t kPseudoHeaderIPv4Size = 12;
+inline constexpr size_t kPseudoHeaderIPv6Size = 40;
+VEL_API void PseudoHeaderIPv4(const uint8_t* ipHeader, uint8_t protocol, uint32_t length, uint8_t* out);
+VEL_API void PseudoHeaderIPv6(const uint8_t* ipv6Header, uint8_t nextHeader, uint32_t length, uint8_t* out);
+
+// The value the 16-bit checksum field at fieldOffset of data should hold,
+// summing pseudo (may be null) and data with that field counted as zero,
+// returned as the big-endian number the field shows. Nothing is written.
+VEL_API uint32_t ExpectedChecksum(const uint8_t* pseudo, size_t pseudoLength, const uint8_t* data, size_t length,
+                                  size_t fieldOffset);
+
 // Layer i of the packet's layer list for i < 10, else 0.
 inline uint32_t LayerProtocolType(const ParsedPacket* packet, uint32_t i) {
   return (packet && i < kMaxLayers) ? packet->nLayers[i] : 0;
