@@ -67,8 +67,8 @@ constexpr dispatch::Member kItemMembers[] = {
     dispatch::Put<&IVELPacketsDecodingItem::put_Index>(u"Index", 15),
     dispatch::Get<&IVELPacketsDecodingItem::get_Index>(u"Index", 15),
     dispatch::Method<&IVELPacketsDecodingItem::EmunDecodingItem>(u"EmunDecodingItem", 16),
-    dispatch::Method<&IVELPacketsDecodingItem::CreateGroup>(u"CreateGroup", 17),
-    dispatch::Method<&IVELPacketsDecodingItem::CreateDecodingItem>(u"CreateDecodingItem", 18),
+    dispatch::LendingMethod<&IVELPacketsDecodingItem::CreateGroup>(u"CreateGroup", 17),
+    dispatch::LendingMethod<&IVELPacketsDecodingItem::CreateDecodingItem>(u"CreateDecodingItem", 18),
     dispatch::Method<&IVELPacketsDecodingItem::AppendSummary>(u"AppendSummary", 19),
     dispatch::Method<&IVELPacketsDecodingItem::GetText>(u"GetText", 20),
 };

@@ -186,6 +186,8 @@ struct OutArg<I**> {
       if (value) value->QueryInterface(IDispatch::kIID, reinterpret_cast<void**>(&r->pdispVal));
     }
   }
+  // The operation lent the pointer (the tree keeps the reference): nothing to release.
+  void Forget() { value = nullptr; }
   ~OutArg() {
     if (value) value->Release();
   }
@@ -195,12 +197,17 @@ template <class T>
 concept OutParam = std::is_pointer_v<T> && !std::is_same_v<T, uint8_t*> && !std::is_same_v<T, BSTR> &&
                    !std::is_base_of_v<IUnknown, std::remove_pointer_t<T>>;
 
-// Calls Fn on self with the arguments of a late-bound call.
-template <auto Fn>
+template <class T>
+concept Forgettable = requires(T t) { t.Forget(); };
+
+// Calls Fn on self with the arguments of a late-bound call. With kLent the
+// interface the operation returns is lent, not given: the result variant takes
+// its own reference.
+template <auto Fn, bool kLent = false>
 struct Adapter;
 
-template <class C, class... A, HRESULT (C::*Fn)(A...)>
-struct Adapter<Fn> {
+template <class C, class... A, HRESULT (C::*Fn)(A...), bool kLent>
+struct Adapter<Fn, kLent> {
   static constexpr size_t kCount = sizeof...(A);
   static constexpr bool kHasOut = [] {
     if constexpr (kCount == 0)
@@ -228,6 +235,7 @@ struct Adapter<Fn> {
       OutArg<std::tuple_element_t<kCount - 1, std::tuple<A...>>> out;
       hr = (self->*Fn)(std::get<In>(inputs).Get()..., out.Ptr());
       if (SUCCEEDED(hr) && result) out.To(result);
+      if constexpr (kLent && Forgettable<decltype(out)>) out.Forget();
       return hr;
     } else {
       return (self->*Fn)(std::get<In>(inputs).Get()...);
@@ -245,6 +253,11 @@ struct Member {
 template <auto Fn>
 constexpr Member Method(const char16_t* name, int32_t dispid) {
   return {name, dispid, DISPATCH_METHOD, &Adapter<Fn>::Call};
+}
+// A method whose interface result is lent (the create operations).
+template <auto Fn>
+constexpr Member LendingMethod(const char16_t* name, int32_t dispid) {
+  return {name, dispid, DISPATCH_METHOD, &Adapter<Fn, true>::Call};
 }
 template <auto Fn>
 constexpr Member Get(const char16_t* name, int32_t dispid) {
