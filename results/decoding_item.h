@@ -56,6 +56,7 @@ class ChildList {
   CVELPacketsDecodingItem* const* begin() const { return items_; }
   CVELPacketsDecodingItem* const* end() const { return items_ + size_; }
   uint32_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
   CVELPacketsDecodingItem* operator[](uint32_t i) const { return items_[i]; }
   void clear() { size_ = 0; }
 
