@@ -1,0 +1,193 @@
+#include <cstdlib>
+#include <ctime>
+
+#include "engine/test_module.h"
+#include "test_support.h"
+
+namespace vel::test {
+namespace {
+
+const Bytes kUnknownType = Hex("001122334455 665544332211 1234");
+
+TEST(DecoderManager, UnknownTypeGivesFrameGroupAndEthernetGroup) {
+  auto manager = MakeManager();
+  auto info = Decode(manager.get(), kUnknownType);
+  ASSERT_EQ(GroupNames(info.get()), (std::vector<std::string>{"Packet Info", "Ethernet II - Ethernet II Frame"}));
+  const auto* frame = FindGroup(info.get(), "Packet Info");
+  EXPECT_EQ(ChildNames(frame), (std::vector<std::string>{"Number", "Packet Length", "Capture Length", "Timestamp"}));
+  EXPECT_EQ(frame->index, 1u);
+  EXPECT_EQ(frame->protocol, 0u);
+  EXPECT_EQ(FindItem(frame, "Capture Length")->type, uint32_t{VEL_DII_PACKET_LEN});
+  EXPECT_EQ(ValueOf(FindItem(frame, "Packet Length")), "14");
+}
+
+TEST(DecoderManager, TimestampInLocalTime) {
+  const char* saved = std::getenv("TZ");
+  std::string previous = saved ? saved : "";
+  setenv("TZ", "UTC", 1);
+  tzset();
+  auto manager = MakeManager();
+  PacketRecord record(kUnknownType, 14, 7, 1000000123);
+  ComPtr<IVELPacketsDecodingInfo> info;
+  ASSERT_EQ(S_OK, manager->Decode(record.data(), &info));
+  const auto* frame = FindGroup(info.get(), "Packet Info");
+  EXPECT_EQ(ValueOf(FindItem(frame, "Timestamp")), "1970-01-01 00:16:40.000123");
+  EXPECT_EQ(ValueOf(FindItem(frame, "Number")), "7");
+  uint64_t stamp = 0;
+  info->get_TimeStamp(&stamp);
+  EXPECT_EQ(stamp, 1000000123u);
+  saved ? setenv("TZ", previous.c_str(), 1) : unsetenv("TZ");
+  tzset();
+}
+
+TEST(DecoderManager, NullArgumentsAndDecodeWithoutRoot) {
+  auto manager = MakeManager(false);
+  ComPtr<IVELPacketsDecodingInfo> info;
+  EXPECT_EQ(E_POINTER, manager->Decode(nullptr, &info));
+  PacketRecord record(kUnknownType);
+  EXPECT_EQ(E_POINTER, manager->Decode(record.data(), nullptr));
+  ASSERT_EQ(S_OK, manager->Decode(record.data(), &info));
+  EXPECT_EQ(GroupNames(info.get()), (std::vector<std::string>{"Packet Info"}));
+  EXPECT_EQ(E_POINTER, manager->EnumerateModules(nullptr));
+  EXPECT_EQ(S_FALSE, manager->AddModule(nullptr));
+  EXPECT_EQ(S_FALSE, manager->RemoveModule(nullptr));
+  EXPECT_EQ(S_FALSE, manager->put_NameTableObj(nullptr));
+  Bstr name;
+  EXPECT_EQ(S_FALSE, manager->LookupOUIName(0x001122, &name));
+}
+
+TEST(DecoderManager, DisabledRootStillSucceeds) {
+  auto manager = MakeManager();
+  ComPtr<IVELDcoder> root;
+  manager->LookforModule(Bstr(u"{0E0B92FD-E942-4649-B36D-987410322621}"), &root);
+  ASSERT_TRUE(root);
+  root->put_Enable(0);
+  auto info = Decode(manager.get(), kUnknownType);
+  EXPECT_EQ(GroupNames(info.get()), (std::vector<std::string>{"Packet Info"}));
+}
+
+TEST(DecoderManager, GraphMaintenance) {
+  auto manager = MakeManager(false);
+  manager->Initialize();
+  auto a = CTestModule::Make(1, {48});
+  auto b = CTestModule::Make(20, {1});
+  manager->AddModule(a.get());
+  manager->AddModule(b.get());
+  ComPtr<IVELDcoder> root;
+  manager->LookforModule(Bstr(u"{0E0B92FD-E942-4649-B36D-987410322621}"), &root);
+  EXPECT_EQ(S_OK, root->IsConnectedWith(a.get()));
+  EXPECT_EQ(S_OK, a->IsConnectedWith(b.get()));
+
+  IVELDcoder* none = nullptr;
+  EXPECT_EQ(S_OK, manager->LookforModule(Bstr(u"{0e0b92fd-e942-4649-b36d-987410322621}"), &none));
+  EXPECT_EQ(none, nullptr);
+
+  auto stranger = CTestModule::Make(2, {1});
+  EXPECT_EQ(S_FALSE, manager->RemoveModule(stranger.get()));
+  EXPECT_EQ(S_FALSE, manager->RemoveModule(b.get()));
+  EXPECT_EQ(S_FALSE, a->IsConnectedWith(b.get()));
+  ComPtr<IIDECollection> modules;
+  manager->EnumerateModules(&modules);
+  int32_t count = 0;
+  modules->get_Count(&count);
+  EXPECT_EQ(count, 2);
+
+  EXPECT_EQ(S_OK, manager->DestroyGraph());
+  EXPECT_EQ(S_FALSE, root->IsConnectedWith(a.get()));
+  auto info = Decode(manager.get(), Hex("001122334455 665544332211 0800 4500"));
+  EXPECT_EQ(GroupNames(info.get()), (std::vector<std::string>{"Packet Info", "Ethernet II - Ethernet II Frame"}));
+}
+
+TEST(DecoderManager, SettingsAreCopiedIntoEachDecoding) {
+  auto manager = MakeManager();
+  manager->put_ItemIDSelected(Bstr(u"TypeEthernet II - Ethernet II Frame"));
+  auto info = Decode(manager.get(), kUnknownType);
+  ComPtr<IVELPacketsDecodingItem> selected;
+  info->DecodingItemSelected(&selected);
+  ASSERT_TRUE(selected);
+  EXPECT_EQ(Narrow(Impl(selected.get())->Name()), "Type");
+  manager->put_VerifyChecksum(0);
+  int32_t verify = 1;
+  manager->get_VerifyChecksum(&verify);
+  EXPECT_EQ(verify, 0);
+}
+
+// A host's vendor table that knows one OUI.
+class CNameTable : public DispatchImpl<IVELNameTable, CNameTable> {
+ public:
+  using Interfaces = std::tuple<IVELNameTable>;
+  static std::span<const dispatch::Member> Members() { return {}; }
+  HRESULT get_Count(uint32_t* count) override { return *count = 1, S_OK; }
+  HRESULT LookupName(uint32_t code, BSTR* name) override {
+    if (code != 0x00000C) return S_FALSE;
+    *name = SysAllocString(u"Cisco Systems");
+    return S_OK;
+  }
+
+ protected:
+  virtual ~CNameTable() = default;
+};
+
+TEST(EthernetDecoder, GroupLayoutAndVendorComments) {
+  auto manager = MakeManager();
+  const Bytes frame = Hex("00000c010203 0a0b0c0d0e0f 0800 4500");
+  auto plain = Decode(manager.get(), frame);
+  const auto* ethernet = FindGroup(plain.get(), "Ethernet II");
+  EXPECT_EQ(ethernet->startPos, 0u);
+  EXPECT_EQ(ethernet->length, 14u);
+  EXPECT_EQ(ethernet->protocol, 48u);
+  EXPECT_EQ(CommentOf(FindItem(ethernet, "Destination Address")), "");
+  EXPECT_EQ(ValueOf(FindItem(ethernet, "Type")), "0x0800");
+  EXPECT_EQ(CommentOf(FindItem(ethernet, "Type")), "Internet Protocol (v4)");
+
+  IDispatch* table = nullptr;
+  ASSERT_EQ(S_OK, CComObject<CNameTable>::CreateInstance(IDispatch::kIID, reinterpret_cast<void**>(&table)));
+  EXPECT_EQ(S_OK, manager->put_NameTableObj(table));
+  table->Release();
+  auto named = Decode(manager.get(), frame);
+  ethernet = FindGroup(named.get(), "Ethernet II");
+  const auto* destination = FindItem(ethernet, "Destination Address");
+  EXPECT_EQ(ValueOf(destination), "00:00:0C:01:02:03");
+  EXPECT_EQ(CommentOf(destination), "Cisco Systems");
+  EXPECT_EQ(destination->type, uint32_t{VEL_DII_DESTINATION_ADDRESS});
+  const auto* source = FindItem(ethernet, "Source Address");
+  EXPECT_EQ(CommentOf(source), "");
+  EXPECT_EQ(source->startPos, 6u);
+  EXPECT_EQ(source->type, uint32_t{VEL_DII_SOURCE_ADDRESS});
+  EXPECT_EQ(FindItem(ethernet, "Type")->startPos, 12u);
+}
+
+TEST(EthernetDecoder, Ieee8023Forms) {
+  auto manager = MakeManager();
+  auto snap = Decode(manager.get(), Hex("01000ccccccc 001122334455 0026 aaaa03 00000c 2000 0102"));
+  const auto* group = FindGroup(snap.get(), "Ethernet SNAP - Ethernet 802.3 SNAP");
+  EXPECT_EQ(ChildNames(group), (std::vector<std::string>{"Destination Address", "Source Address", "Total Length",
+                                                         "DSAP", "SSAP", "CTRL", "OUIID", "Type"}));
+  EXPECT_EQ(ValueOf(FindItem(group, "Total Length")), "38");
+  EXPECT_EQ(ValueOf(FindItem(group, "DSAP")), "170");
+  EXPECT_EQ(ValueOf(FindItem(group, "OUIID")), "00000C");
+  EXPECT_EQ(ValueOf(FindItem(group, "Type")), "0x2000");
+  EXPECT_EQ(CommentOf(FindItem(group, "Type")), "Cisco Discovery Protocol");
+  EXPECT_EQ(group->length, 22u);
+
+  auto raw = Decode(manager.get(), Hex("ffffffffffff 001122334455 0040 ffff 0040"));
+  group = FindGroup(raw.get(), "Ethernet raw - Ethernet 802.3 raw");
+  EXPECT_EQ(ValueOf(FindItem(group, "Identification")), "65535");
+
+  auto llc = Decode(manager.get(), Hex("0180c2000000 001122334455 0026 424203 0000"));
+  group = FindGroup(llc.get(), "Ethernet SAP - Ethernet 802.3 SAP");
+  EXPECT_EQ(ValueOf(FindItem(group, "SSAP")), "66");
+  EXPECT_EQ(group->length, 17u);
+}
+
+TEST(EthernetDecoder, ShortFramesShowWhatWasCaptured) {
+  auto manager = MakeManager();
+  auto info = Decode(manager.get(), Hex("001122334455 6655"));
+  const auto* group = FindGroup(info.get(), "Ethernet II");
+  EXPECT_EQ(ChildNames(group), (std::vector<std::string>{"Destination Address", "Truncated"}));
+  EXPECT_EQ(group->length, 8u);
+  TruncationSweep(manager.get(), Hex("00000c010203 0a0b0c0d0e0f 0026 aaaa03 00000c 0800 4500"));
+}
+
+}  // namespace
+}  // namespace vel::test
