@@ -103,11 +103,11 @@ std::string LibraryPathOf(const void* address) {
 bool RegisterModuleEntry(const CLSID& clsid, std::u16string_view name, std::u16string_view description,
                          uint32_t enable) {
   std::string key = std::string(kModuleListKey) + "\\" + GuidToString(clsid);
-  if (!registry::CreateKey(Hive::kLocalMachine, key)) return false;
-  bool ok = name.empty() || registry::SetValue(Hive::kLocalMachine, key, "Name", std::u16string(name));
-  ok &= description.empty() || registry::SetValue(Hive::kLocalMachine, key, "Description", std::u16string(description));
-  ok &= registry::SetValue(Hive::kLocalMachine, key, "Enable", enable);
-  return ok;
+  std::vector<std::pair<std::string, registry::Value>> values;
+  if (!name.empty()) values.emplace_back("Name", std::u16string(name));
+  if (!description.empty()) values.emplace_back("Description", std::u16string(description));
+  values.emplace_back("Enable", enable);
+  return registry::SetValues(Hive::kLocalMachine, key, values);
 }
 
 bool UnregisterModuleEntry(const CLSID& clsid) {
@@ -118,8 +118,8 @@ bool RegisterServerClass(const ServerClass& s) {
   std::string clsid = GuidToString(s.clsid);
   std::string key = ClassKey(s.clsid);
   bool ok = registry::SetValue(Hive::kClassesRoot, key, "", Wide(s.description));
-  ok &= registry::SetValue(Hive::kClassesRoot, key + "\\InprocServer32", "", Wide(s.libraryPath));
-  ok &= registry::SetValue(Hive::kClassesRoot, key + "\\InprocServer32", "ThreadingModel", Wide("Both"));
+  ok &= registry::SetValues(Hive::kClassesRoot, key + "\\InprocServer32",
+                            {{"", Wide(s.libraryPath)}, {"ThreadingModel", Wide("Both")}});
   ok &= registry::SetValue(Hive::kClassesRoot, key + "\\ProgID", "", Wide(s.progId));
   ok &= registry::SetValue(Hive::kClassesRoot, key + "\\VersionIndependentProgID", "", Wide(s.versionIndependentProgId));
   ok &= registry::SetValue(Hive::kClassesRoot, s.progId, "", Wide(s.description));

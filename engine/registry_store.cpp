@@ -199,11 +199,15 @@ std::optional<Value> GetValue(Hive hive, const std::string& key, const std::stri
 }
 
 bool SetValue(Hive hive, const std::string& key, const std::string& name, const Value& value) {
+  return SetValues(hive, key, {{name, value}});
+}
+
+bool SetValues(Hive hive, const std::string& key, const std::vector<std::pair<std::string, Value>>& values) {
   if (!CreateKey(hive, key)) return false;
   auto dir = KeyDirectory(hive, key);
-  ValueMap values = ReadValues(*dir);
-  values[name] = value;
-  return WriteValues(*dir, values);
+  ValueMap stored = ReadValues(*dir);
+  for (const auto& [name, value] : values) stored[name] = value;
+  return WriteValues(*dir, stored);
 }
 
 }  // namespace vel::registry

@@ -30,5 +30,7 @@ bool DeleteKey(Hive hive, const std::string& key);
 std::vector<std::string> SubKeys(Hive hive, const std::string& key);
 std::optional<Value> GetValue(Hive hive, const std::string& key, const std::string& name);
 bool SetValue(Hive hive, const std::string& key, const std::string& name, const Value& value);
+// Sets several values of one key with a single replacement of its values file.
+bool SetValues(Hive hive, const std::string& key, const std::vector<std::pair<std::string, Value>>& values);
 
 }  // namespace vel::registry
