@@ -1,0 +1,50 @@
+// libFuzzer target: arbitrary bytes as one captured frame, decoded by a fully
+// initialised manager and rendered as text; the frame sits at the very end of
+// its heap block so that any read past it is reported.
+#include <cstring>
+#include <memory>
+
+#include "vel/interfaces.h"
+#include "vel/registration.h"
+
+namespace {
+
+vel::IOrvDecoderManager* Manager() {
+  static vel::IOrvDecoderManager* manager = [] {
+    vel::IOrvDecoderManager* m = nullptr;
+    vel::CreateInstance(vel::CLSID_COrvDecoderManager, &m);
+    m->Initialize();
+    for (const vel::CLSID& clsid : vel::BuiltInModuleClasses()) {
+      vel::IVELDcoder* module = nullptr;
+      if (SUCCEEDED(vel::CreateInstance(clsid, &module))) {
+        m->AddModule(module);
+        module->Release();
+      }
+    }
+    return m;
+  }();
+  return manager;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size > 65535) return 0;
+  std::unique_ptr<uint8_t[]> record(new uint8_t[sizeof(vel::CapturedPacket) + size]);
+  vel::CapturedPacket header{1, 0, static_cast<uint32_t>(size), static_cast<uint32_t>(size),
+                             sizeof(vel::CapturedPacket)};
+  std::memcpy(record.get(), &header, sizeof header);
+  if (size) std::memcpy(record.get() + sizeof header, data, size);
+
+  vel::IVELPacketsDecodingInfo* info = nullptr;
+  if (Manager()->Decode(record.get(), &info) != vel::S_OK || !info) return 0;
+  vel::BSTR text = nullptr;
+  info->GetText(&text);
+  vel::SysFreeString(text);
+  for (uint32_t offset : {0u, 14u, static_cast<uint32_t>(size / 2)}) {
+    vel::IVELPacketsDecodingItem* item = nullptr;
+    if (info->LooupDecodingItemEx(offset, &item) == vel::S_OK) item->Release();
+  }
+  info->Release();
+  return 0;
+}
