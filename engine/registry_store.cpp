@@ -13,6 +13,8 @@
 #include <system_error>
 #include <unistd.h>
 
+#include "vel/text.h"
+
 namespace vel::registry {
 
 namespace fs = std::filesystem;
@@ -22,50 +24,6 @@ namespace {
 constexpr const char* kValuesFile = "values";
 
 using ValueMap = std::map<std::string, Value>;
-
-std::string ToUtf8(const std::u16string& text) {
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    uint32_t cp = text[i];
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size()) cp = 0x10000 + ((cp - 0xD800) << 10) + (text[++i] - 0xDC00);
-    if (cp < 0x80) {
-      out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-      out += static_cast<char>(0xC0 | cp >> 6);
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-      out += static_cast<char>(0xE0 | cp >> 12);
-      out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | cp >> 18);
-      out += static_cast<char>(0x80 | (cp >> 12 & 0x3F));
-      out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-  }
-  return out;
-}
-
-std::u16string FromUtf8(const std::string& text) {
-  std::u16string out;
-  for (size_t i = 0; i < text.size();) {
-    auto b = static_cast<unsigned char>(text[i]);
-    int n = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 1;
-    if (i + n > text.size()) n = 1;
-    uint32_t cp = n == 1 ? b : b & (0x7F >> n);
-    for (int k = 1; k < n; ++k) cp = cp << 6 | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out += static_cast<char16_t>(0xD800 + (cp >> 10));
-      out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(cp);
-    }
-    i += n;
-  }
-  return out;
-}
 
 // Escapes what would break a line: backslash, newline, carriage return.
 std::string Escape(const std::string& text) {
@@ -119,7 +77,7 @@ ValueMap ReadValues(const fs::path& dir) {
     if (name == "@") name.clear();
     else if (name.size() >= 2 && name.front() == '"' && name.back() == '"') name = Unescape(name.substr(1, name.size() - 2));
     else continue;
-    if (data.rfind("string:", 0) == 0) values[name] = FromUtf8(Unescape(data.substr(7)));
+    if (data.rfind("string:", 0) == 0) values[name] = Utf8ToUtf16(Unescape(data.substr(7)));
     else if (data.rfind("dword:", 0) == 0) values[name] = static_cast<uint32_t>(std::strtoul(data.c_str() + 6, nullptr, 16));
   }
   return values;
@@ -130,7 +88,7 @@ bool WriteValues(const fs::path& dir, const ValueMap& values) {
   for (const auto& [name, value] : values) {
     text << (name.empty() ? std::string("@") : "\"" + Escape(name) + "\"") << '=';
     if (const auto* s = std::get_if<std::u16string>(&value)) {
-      text << "string:" << Escape(ToUtf8(*s)) << '\n';
+      text << "string:" << Escape(Utf16ToUtf8(*s)) << '\n';
     } else {
       char hex[9];
       std::snprintf(hex, sizeof hex, "%08x", std::get<uint32_t>(value));

@@ -16,7 +16,7 @@ vel::IOrvDecoderManager* Manager() {
     m->Initialize();
     for (const vel::CLSID& clsid : vel::BuiltInModuleClasses()) {
       vel::IVELDcoder* module = nullptr;
-      if (SUCCEEDED(vel::CreateInstance(clsid, &module))) {
+      if (vel::SUCCEEDED(vel::CreateInstance(clsid, &module))) {
         m->AddModule(module);
         module->Release();
       }

@@ -76,6 +76,41 @@ char16_t SingleByte(uint8_t b, uint32_t codePage) {
 
 }  // namespace
 
+std::string Utf16ToUtf8(std::u16string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    uint32_t cp = text[i];
+    bool high = cp >= 0xD800 && cp <= 0xDBFF;
+    bool pairs = high && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
+    if (pairs) cp = 0x10000 + ((cp - 0xD800) << 10) + (text[++i] - 0xDC00);
+    else if (cp >= 0xD800 && cp <= 0xDFFF) cp = kReplacement;
+    if (cp < 0x80) {
+      out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+      out += static_cast<char>(0xC0 | cp >> 6);
+      out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+      out += static_cast<char>(0xE0 | cp >> 12);
+      out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+      out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | cp >> 18);
+      out += static_cast<char>(0x80 | (cp >> 12 & 0x3F));
+      out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+      out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+  }
+  return out;
+}
+
+std::u16string Utf8ToUtf16(std::string_view text) {
+  TextBuffer out;
+  for (size_t i = 0; i < text.size();)
+    i += DecodeUtf8(reinterpret_cast<const uint8_t*>(text.data()) + i, text.size() - i, out);
+  return std::u16string(out.view());
+}
+
 bool SetThreadCodePage(uint32_t codePage) {
   switch (codePage) {
     case kCodePageUtf8: case kCodePageLatin1: case kCodePageWindows1252: case kCodePageAscii:

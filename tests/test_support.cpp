@@ -3,6 +3,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "vel/text.h"
+
 namespace vel::test {
 
 Bytes Hex(std::string_view hex) {
@@ -30,48 +32,9 @@ Bytes Concat(std::initializer_list<Bytes> parts) {
   return out;
 }
 
-std::string Narrow(std::u16string_view text) {
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    uint32_t cp = text[i];
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size()) cp = 0x10000 + ((cp - 0xD800) << 10) + (text[++i] - 0xDC00);
-    if (cp < 0x80) {
-      out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-      out += static_cast<char>(0xC0 | cp >> 6);
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-      out += static_cast<char>(0xE0 | cp >> 12);
-      out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | cp >> 18);
-      out += static_cast<char>(0x80 | (cp >> 12 & 0x3F));
-      out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-  }
-  return out;
-}
+std::string Narrow(std::u16string_view text) { return Utf16ToUtf8(text); }
 
-std::u16string Wide(std::string_view text) {
-  std::u16string out;
-  for (size_t i = 0; i < text.size();) {
-    auto b = static_cast<unsigned char>(text[i]);
-    int n = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : 4;
-    uint32_t cp = n == 1 ? b : b & (0x7F >> n);
-    for (int k = 1; k < n && i + k < text.size(); ++k) cp = cp << 6 | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out += static_cast<char16_t>(0xD800 + (cp >> 10));
-      out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(cp);
-    }
-    i += n;
-  }
-  return out;
-}
+std::u16string Wide(std::string_view text) { return Utf8ToUtf16(text); }
 
 PacketRecord::PacketRecord(const Bytes& frame, uint32_t captureLength, uint32_t sequence, uint64_t timestamp)
     : block_(new uint8_t[sizeof(CapturedPacket) + captureLength]) {

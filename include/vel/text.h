@@ -141,4 +141,8 @@ VEL_API uint32_t GetThreadCodePage();
 // the code page become U+FFFD.
 VEL_API void AppendPacketText(TextBuffer& out, const uint8_t* bytes, size_t length);
 
+// UTF-16 to UTF-8 and back; lone surrogates and invalid bytes become U+FFFD.
+VEL_API std::string Utf16ToUtf8(std::u16string_view text);
+VEL_API std::u16string Utf8ToUtf16(std::string_view text);
+
 }  // namespace vel
