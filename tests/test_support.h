@@ -73,4 +73,12 @@ void TruncationSweep(IOrvDecoderManager* manager, const Bytes& frame);
 // Reads a file of tests/data into memory.
 Bytes ReadDataFile(const std::string& name);
 
+// The frames of a classic pcap file of tests/data, as captured (either byte
+// order); stops at the first damaged record.
+std::vector<Bytes> ReadPcapFrames(const std::string& name);
+
+// Decodes every frame of a pcap file of tests/data and renders each as text;
+// returns the texts.
+std::vector<std::string> DecodeCapture(IOrvDecoderManager* manager, const std::string& name);
+
 }  // namespace vel::test
