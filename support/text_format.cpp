@@ -25,7 +25,7 @@ void TextBuffer::appendAscii(std::string_view text) {
 
 namespace {
 
-struct Spec {
+struct Directive {
   bool left = false, zero = false, plus = false, space = false, alternate = false;
   int width = 0;
   int precision = -1;
@@ -47,21 +47,21 @@ void Pad(TextBuffer& out, int count, char16_t c) {
   if (count > 0) out.append(c, static_cast<size_t>(count));
 }
 
-void EmitField(TextBuffer& out, const Spec& spec, std::u16string_view prefix, std::u16string_view body,
+void EmitField(TextBuffer& out, const Directive& directive, std::u16string_view prefix, std::u16string_view body,
                int zeros) {
   int length = static_cast<int>(prefix.size() + body.size()) + zeros;
-  int padding = spec.width - length;
-  if (!spec.left && !(spec.zero && spec.precision < 0)) Pad(out, padding, u' ');
+  int padding = directive.width - length;
+  if (!directive.left && !(directive.zero && directive.precision < 0)) Pad(out, padding, u' ');
   out.append(prefix);
-  if (!spec.left && spec.zero && spec.precision < 0) Pad(out, padding, u'0');
+  if (!directive.left && directive.zero && directive.precision < 0) Pad(out, padding, u'0');
   Pad(out, zeros, u'0');
   out.append(body);
-  if (spec.left) Pad(out, padding, u' ');
+  if (directive.left) Pad(out, padding, u' ');
 }
 
-void EmitInteger(TextBuffer& out, const Spec& spec, const FormatArg& arg) {
+void EmitInteger(TextBuffer& out, const Directive& directive, const FormatArg& arg) {
   char16_t buffer[24];
-  bool isSignedConversion = spec.conversion == u'd' || spec.conversion == u'i';
+  bool isSignedConversion = directive.conversion == u'd' || directive.conversion == u'i';
   bool negative = false;
   uint64_t magnitude = arg.integer;
   if (arg.kind != FormatArg::kInteger) magnitude = 0;
@@ -72,31 +72,31 @@ void EmitInteger(TextBuffer& out, const Spec& spec, const FormatArg& arg) {
     magnitude = negative ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
   }
   unsigned base = 10;
-  if (spec.conversion == u'x' || spec.conversion == u'X') base = 16;
-  if (spec.conversion == u'o') base = 8;
-  std::u16string_view digits = Digits(magnitude, base, spec.conversion == u'X', buffer);
-  if (spec.precision == 0 && magnitude == 0) digits = {};
+  if (directive.conversion == u'x' || directive.conversion == u'X') base = 16;
+  if (directive.conversion == u'o') base = 8;
+  std::u16string_view digits = Digits(magnitude, base, directive.conversion == u'X', buffer);
+  if (directive.precision == 0 && magnitude == 0) digits = {};
   std::u16string_view prefix;
   if (negative) prefix = u"-";
-  else if (isSignedConversion && spec.plus) prefix = u"+";
-  else if (isSignedConversion && spec.space) prefix = u" ";
-  else if (spec.alternate && magnitude != 0 && base == 16) prefix = spec.conversion == u'X' ? u"0X" : u"0x";
-  int zeros = std::max(0, spec.precision - static_cast<int>(digits.size()));
-  EmitField(out, spec, prefix, digits, zeros);
+  else if (isSignedConversion && directive.plus) prefix = u"+";
+  else if (isSignedConversion && directive.space) prefix = u" ";
+  else if (directive.alternate && magnitude != 0 && base == 16) prefix = directive.conversion == u'X' ? u"0X" : u"0x";
+  int zeros = std::max(0, directive.precision - static_cast<int>(digits.size()));
+  EmitField(out, directive, prefix, digits, zeros);
 }
 
-void EmitText(TextBuffer& out, const Spec& spec, const FormatArg& arg) {
+void EmitText(TextBuffer& out, const Directive& directive, const FormatArg& arg) {
   std::u16string_view text = arg.kind == FormatArg::kText ? arg.text : std::u16string_view();
-  if (spec.precision >= 0 && static_cast<size_t>(spec.precision) < text.size()) text = text.substr(0, spec.precision);
-  Spec plain = spec;
+  if (directive.precision >= 0 && static_cast<size_t>(directive.precision) < text.size()) text = text.substr(0, directive.precision);
+  Directive plain = directive;
   plain.zero = false;
   plain.precision = -1;
   EmitField(out, plain, {}, text, 0);
 }
 
-void EmitChar(TextBuffer& out, const Spec& spec, const FormatArg& arg) {
+void EmitChar(TextBuffer& out, const Directive& directive, const FormatArg& arg) {
   char16_t c = static_cast<char16_t>(arg.kind == FormatArg::kInteger ? arg.integer : u'?');
-  Spec plain = spec;
+  Directive plain = directive;
   plain.zero = false;
   EmitField(out, plain, {}, std::u16string_view(&c, 1), 0);
 }
@@ -114,31 +114,31 @@ int TakeIntArg(std::span<const FormatArg> args, size_t& next) {
 }
 
 // Parses one conversion starting after '%'; returns false for a malformed one.
-bool ParseSpec(std::u16string_view format, size_t& i, std::span<const FormatArg> args, size_t& next, Spec& spec) {
+bool ParseDirective(std::u16string_view format, size_t& i, std::span<const FormatArg> args, size_t& next, Directive& directive) {
   for (; i < format.size(); ++i) {
     char16_t c = format[i];
-    if (c == u'-') spec.left = true;
-    else if (c == u'0') spec.zero = true;
-    else if (c == u'+') spec.plus = true;
-    else if (c == u' ') spec.space = true;
-    else if (c == u'#') spec.alternate = true;
+    if (c == u'-') directive.left = true;
+    else if (c == u'0') directive.zero = true;
+    else if (c == u'+') directive.plus = true;
+    else if (c == u' ') directive.space = true;
+    else if (c == u'#') directive.alternate = true;
     else break;
   }
   if (i < format.size() && format[i] == u'*') {
     ++i;
-    spec.width = TakeIntArg(args, next);
-    if (spec.width < 0) spec.left = true, spec.width = -spec.width;
+    directive.width = TakeIntArg(args, next);
+    if (directive.width < 0) directive.left = true, directive.width = -directive.width;
   } else {
-    spec.width = ReadNumber(format, i);
+    directive.width = ReadNumber(format, i);
   }
   if (i < format.size() && format[i] == u'.') {
     ++i;
-    if (i < format.size() && format[i] == u'*') ++i, spec.precision = TakeIntArg(args, next);
-    else spec.precision = ReadNumber(format, i);
+    if (i < format.size() && format[i] == u'*') ++i, directive.precision = TakeIntArg(args, next);
+    else directive.precision = ReadNumber(format, i);
   }
   while (i < format.size() && std::u16string_view(u"hlLqjztI6432").find(format[i]) != std::u16string_view::npos) ++i;
   if (i >= format.size()) return false;
-  spec.conversion = format[i++];
+  directive.conversion = format[i++];
   return true;
 }
 
@@ -159,14 +159,14 @@ void AppendFormatArgs(TextBuffer& out, std::u16string_view format, std::span<con
       ++i;
       continue;
     }
-    Spec spec;
-    if (!ParseSpec(format, i, args, next, spec)) break;
+    Directive directive;
+    if (!ParseDirective(format, i, args, next, directive)) break;
     static const FormatArg kMissing(0);
     const FormatArg& arg = next < args.size() ? args[next++] : kMissing;
-    switch (spec.conversion) {
-      case u'd': case u'i': case u'u': case u'x': case u'X': case u'o': EmitInteger(out, spec, arg); break;
-      case u's': case u'S': EmitText(out, spec, arg); break;
-      case u'c': case u'C': EmitChar(out, spec, arg); break;
+    switch (directive.conversion) {
+      case u'd': case u'i': case u'u': case u'x': case u'X': case u'o': EmitInteger(out, directive, arg); break;
+      case u's': case u'S': EmitText(out, directive, arg); break;
+      case u'c': case u'C': EmitChar(out, directive, arg); break;
       default: break;
     }
   }
