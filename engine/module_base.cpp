@@ -3,6 +3,7 @@
 #include "vel/module_base.h"
 
 #include <algorithm>
+#include <tuple>
 
 #include "results/decoding_info.h"
 #include "results/decoding_item.h"
@@ -16,6 +17,11 @@ constexpr uint32_t kTruncatedComment = 1006;
 constexpr uint32_t kHexItemDigitBytes = 32;
 
 CVELPacketsDecodingItem* Impl(Item* item) { return static_cast<CVELPacketsDecodingItem*>(item); }
+
+template <class... T>
+std::tuple<T...> CopyOf(const std::tuple<T&...>& references) {
+  return references;
+}
 
 constexpr dispatch::Member kModuleMembers[] = {
     dispatch::Get<&IVELDcoder::get_Name>(u"Name", 1),
@@ -201,13 +207,23 @@ HRESULT CVELBaseModule::ForwardPayload() {
 
 HRESULT CVELBaseModule::OfferToOutputs(uint32_t nProtocol, const uint8_t* data) {
   if (data >= end_) return S_FALSE;
-  // The list is copied: an output may change this module's edges while it decodes.
+  // The list is copied: an output may change this module's edges while it
+  // decodes. The per-call state is kept aside and put back, since a quoted or
+  // tunnelled layer may offer data back to this very module.
   std::vector<IVELDcoder*> outputs = outputs_;
+  auto state = std::tie(layerOffset_, packet_, info_, group_, frame_, layerStart_, cursor_, end_, next_, offered_);
+  const auto saved = CopyOf(state);
+  ParsedPacket* packet = packet_;
+  IVELPacketsDecodingInfo* info = info_;
+  HRESULT result = S_FALSE;
   for (IVELDcoder* output : outputs) {
-    if (output->Decode(nProtocol, reinterpret_cast<uint8_t*>(packet_), const_cast<uint8_t*>(data), info_) == S_OK)
-      return S_OK;
+    if (output->Decode(nProtocol, reinterpret_cast<uint8_t*>(packet), const_cast<uint8_t*>(data), info) == S_OK) {
+      result = S_OK;
+      break;
+    }
   }
-  return S_FALSE;
+  state = saved;
+  return result;
 }
 
 // The layer keeps what it showed; one item marks where the captured data ran
