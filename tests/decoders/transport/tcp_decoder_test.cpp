@@ -1,0 +1,388 @@
+#include "test_support.h"
+#include "vel/module_base.h"
+
+namespace vel::test {
+namespace {
+
+// Ethernet + IPv4 (192.168.0.1 -> 192.168.0.2) + TCP; the TCP header starts at frame offset 34.
+// SYN 1025 -> 80, seq 1000, window 8192: MSS 1460, NOP, window scale 7, NOP, NOP, SACK permitted.
+const Bytes kSyn = Hex(
+    "001122334455665544332211080045000034000100004006f96fc0a80001c0a80002"
+    "04010050000003e80000000080022000c5840000"
+    "020405b40103030701010402");
+// ACK 80 -> 1025 with timestamps and two zero bytes of padding, and 19 bytes of HTTP.
+const Bytes kTimestamps = Hex(
+    "001122334455665544332211080045000047000100004006f95cc0a80001c0a80002"
+    "0050040100001388000003e98010ffff32860000"
+    "080a0001e2400009fbf10000"
+    "485454502f312e3120323030204f4b0d0a0d0a");
+// Every flag set, 2000 -> 2001, urgent pointer 7: CC, CC.NEW, CC.ECHO, a SACK block, kind 30, two EOL.
+const Bytes kAllFlags = Hex(
+    "001122334455665544332211080045000048000100004006f95bc0a80001c0a80002"
+    "07d007d10000000100000002d03f0003572f0007"
+    "0b06000000010c06000000020d0600000003050a00000010000000201e020000");
+// No flags, 8080 -> 1025: a window scale option too short for its value, then a length of 0; payload "abc".
+const Bytes kBadOptionLengths = Hex(
+    "001122334455665544332211080045000033000100004006f970c0a80001c0a80002"
+    "1f900401000000010000000070000064212b0000"
+    "03020200ffffffff616263");
+// ACK 1900 -> 5060: three NOPs, then kind 2 as the last byte of the option area.
+const Bytes kKindAtAreaEnd = Hex(
+    "00112233445566554433221108004500002c000100004006f977c0a80001c0a80002"
+    "076c13c400000001000000006010006400e50000"
+    "01010102");
+// PSH ACK 1025 -> 80 with an 18-byte HTTP request.
+const Bytes kRequest = Hex(
+    "00112233445566554433221108004500003a000100004006f969c0a80001c0a80002"
+    "0401005000000007000000095018020049660000"
+    "474554202f20485454502f312e300d0a0d0a");
+// Pure ACK 1025 -> 80 followed by 6 bytes of Ethernet padding.
+const Bytes kPaddedAck = Hex(
+    "001122334455665544332211080045000028000100004006f97bc0a80001c0a80002"
+    "04010050000003e9000013895010100002be0000"
+    "000000000000");
+// Ethernet + IPv6 (2001:db8::1 -> 2001:db8::2) + TCP SYN 1025 -> 80, checksum 0x4C1C.
+const Bytes kSynOverIPv6 = Hex(
+    "00112233445566554433221186dd600000000014064020010db80000000000000000000000012001"
+    "0db8000000000000000000000002"
+    "040100500000000100000000500204004c1c0000");
+
+Bytes WithTcpChecksum(Bytes frame, uint16_t checksum, size_t tcpStart = 34) {
+  frame[tcpStart + 16] = static_cast<uint8_t>(checksum >> 8);
+  frame[tcpStart + 17] = static_cast<uint8_t>(checksum);
+  return frame;
+}
+
+bool ModuleClassExists(const CLSID& clsid) {
+  ComPtr<IVELDcoder> module;
+  return SUCCEEDED(CreateInstance(clsid, &module));
+}
+constexpr CLSID kIPv6Decoder = MakeGuid("{C78AA047-91DB-419C-917D-EC5A2136B2FE}");
+
+// The frames of a classic little-endian pcap file of tests/data.
+std::vector<Bytes> PcapFrames(const std::string& name) {
+  Bytes file = ReadDataFile(name);
+  auto u32 = [&](size_t at) { return uint32_t{file[at]} | file[at + 1] << 8 | file[at + 2] << 16 | uint32_t{file[at + 3]} << 24; };
+  std::vector<Bytes> frames;
+  for (size_t at = 24; at + 16 <= file.size();) {
+    size_t length = u32(at + 8);
+    at += 16;
+    if (at + length > file.size()) break;
+    frames.emplace_back(file.begin() + at, file.begin() + at + length);
+    at += length;
+  }
+  return frames;
+}
+
+// Stands behind the transport decoders and records each offer they make:
+// the protocol type it carries and the frame offset of its data.
+constexpr CLSID kProbeClsid = MakeGuid("{3F0C5E0B-7A61-4C2E-9D3B-51A2C0E4B7D9}");
+class CForwardProbe : public CVELBaseModuleCLSIDImplT<CForwardProbe, 0, kProbeClsid> {
+ public:
+  struct Offer {
+    uint32_t protocol, offset;
+    bool operator==(const Offer&) const = default;
+  };
+  std::vector<Offer> offers;
+
+  HRESULT Decode(uint32_t nProtocol, uint8_t* pPacket, uint8_t* pDataDecoded, IVELPacketsDecodingInfo*) override {
+    const auto* packet = reinterpret_cast<const ParsedPacket*>(pPacket);
+    offers.push_back({nProtocol, static_cast<uint32_t>(pDataDecoded - packet->pFrameData)});
+    return S_FALSE;
+  }
+
+ protected:
+  bool CanAccept(IVELDcoder* input) override { return InputTypeIn(input, {2, 20}); }
+  void DecodeLayer() override {}
+};
+
+// The full graph without the application decoders, so that the probe is the
+// only module the transport decoders offer their payload to.
+struct ProbedGraph {
+  ComPtr<IOrvDecoderManager> manager = MakeManager();
+  ComPtr<CComObject<CForwardProbe>> probe;
+
+  ProbedGraph() {
+    ComPtr<IIDECollection> modules;
+    manager->EnumerateModules(&modules);
+    int32_t count = 0;
+    modules->get_Count(&count);
+    for (int32_t i = 1; i <= count; ++i) {
+      Variant item;
+      modules->get_Item(Variant(i), &item);
+      ComPtr<IVELDcoder> module = ComPtr<IDispatch>(item.pdispVal).As<IVELDcoder>();
+      uint32_t type = 0;
+      module->get_ProtocolType(&type);
+      if (type != 48 && type != 1 && type != 52 && type != 2 && type != 20) manager->RemoveModule(module.get());
+    }
+    IVELDcoder* created = nullptr;
+    CComObject<CForwardProbe>::CreateInstance(IVELDcoder::kIID, reinterpret_cast<void**>(&created));
+    probe = ComPtr<CComObject<CForwardProbe>>::Adopt(static_cast<CComObject<CForwardProbe>*>(created));
+    manager->AddModule(created);
+  }
+
+  std::vector<CForwardProbe::Offer> OffersFor(const Bytes& frame) {
+    probe->offers.clear();
+    Decode(manager.get(), frame);
+    return probe->offers;
+  }
+};
+
+void ExpectItem(const CVELPacketsDecodingItem* item, uint32_t startPos, uint32_t length, const std::string& value,
+                const std::string& comment = "") {
+  ASSERT_NE(item, nullptr);
+  EXPECT_EQ(item->startPos, startPos) << Narrow(item->Name());
+  EXPECT_EQ(item->length, length) << Narrow(item->Name());
+  EXPECT_EQ(ValueOf(item), value) << Narrow(item->Name());
+  EXPECT_EQ(CommentOf(item), comment) << Narrow(item->Name());
+}
+
+TEST(TcpDecoder, SynShowsHeaderFlagsAndSixOptions) {
+  auto m = MakeManager();
+  auto info = Decode(m.get(), kSyn);
+  const auto* tcp = FindGroup(info.get(), "TCP - ");
+  ASSERT_NE(tcp, nullptr);
+  EXPECT_EQ(Narrow(tcp->Name()), "TCP - Transmission Control Protocol");
+  EXPECT_EQ(tcp->startPos, 34u);
+  EXPECT_EQ(tcp->length, 32u);
+  EXPECT_EQ(ChildNames(tcp),
+            (std::vector<std::string>{"Source Port", "Destination Port", "Sequence Number", "Ack Number", "TCP Offset",
+                                      "Flags", "Window", "Checksum", "Urgent Pointer", "Option 1", "Option 2",
+                                      "Option 3", "Option 4", "Option 5", "Option 6"}));
+  ExpectItem(FindItem(tcp, "Source Port"), 34, 2, "1025 (0x0401)");
+  EXPECT_EQ(FindItem(tcp, "Source Port")->type, uint32_t{VEL_DII_SOURCE_PORT});
+  ExpectItem(FindItem(tcp, "Destination Port"), 36, 2, "80 (0x0050)");
+  EXPECT_EQ(FindItem(tcp, "Destination Port")->type, uint32_t{VEL_DII_DEST_PORT});
+  ExpectItem(FindItem(tcp, "Sequence Number"), 38, 4, "1000 (0x000003E8)");
+  ExpectItem(FindItem(tcp, "Ack Number"), 42, 4, "0 (0x00000000)");
+  ExpectItem(FindItem(tcp, "TCP Offset"), 46, 1, "8", "32 Bytes");
+  ExpectItem(FindItem(tcp, "Window"), 48, 2, "8192 (0x2000)");
+  ExpectItem(FindItem(tcp, "Checksum"), 50, 2, "50564 (0xC584)", "Correct");
+  ExpectItem(FindItem(tcp, "Urgent Pointer"), 52, 2, "0 (0x0000)");
+
+  const auto* flags = FindItem(tcp, "Flags");
+  ExpectItem(flags, 47, 1, "0000 0010");
+  EXPECT_EQ(flags->isGroup, 1);
+  EXPECT_EQ(ChildNames(flags), (std::vector<std::string>{"URG", "ACK", "PSH", "RST", "SYN", "FIN"}));
+  ExpectItem(FindItem(flags, "URG"), 47, 1, "..0. ....", "Urgent Pointer field significant");
+  ExpectItem(FindItem(flags, "ACK"), 47, 1, "...0 ....", "Acknowledgment field significant");
+  ExpectItem(FindItem(flags, "PSH"), 47, 1, ".... 0...", "Push Function");
+  ExpectItem(FindItem(flags, "RST"), 47, 1, ".... .0..", "Reset the connection");
+  ExpectItem(FindItem(flags, "SYN"), 47, 1, ".... ..1.", "Synchronize sequence numbers");
+  ExpectItem(FindItem(flags, "FIN"), 47, 1, ".... ...0", "No more data from sender");
+
+  const auto* mss = FindItem(tcp, "Option 1");
+  ExpectItem(mss, 54, 4, "");
+  EXPECT_EQ(mss->isGroup, 1);
+  EXPECT_EQ(ChildNames(mss), (std::vector<std::string>{"Code", "Length", "Maximum Segment Size"}));
+  ExpectItem(FindItem(mss, "Code"), 54, 1, "2 (0x02)", "Maximum Segment Size");
+  ExpectItem(FindItem(mss, "Length"), 55, 1, "4 (0x04)");
+  ExpectItem(FindItem(mss, "Maximum Segment Size"), 56, 2, "1460 (0x05B4)");
+  for (const char* name : {"Option 2", "Option 4", "Option 5"}) {
+    const auto* nop = FindItem(tcp, name);
+    EXPECT_EQ(ChildNames(nop), std::vector<std::string>{"Code"}) << name;
+    ExpectItem(nop, nop->startPos, 1, "");
+    ExpectItem(FindItem(nop, "Code"), nop->startPos, 1, "1 (0x01)", "No Operation");
+  }
+  const auto* scale = FindItem(tcp, "Option 3");
+  ExpectItem(scale, 59, 3, "");
+  ExpectItem(FindItem(scale, "Code"), 59, 1, "3 (0x03)", "Window Scale");
+  ExpectItem(FindItem(scale, "Window Scale"), 61, 1, "7 (0x07)");
+  const auto* sack = FindItem(tcp, "Option 6");
+  ExpectItem(sack, 64, 2, "");
+  EXPECT_EQ(ChildNames(sack), (std::vector<std::string>{"Code", "Length"}));
+  ExpectItem(FindItem(sack, "Code"), 64, 1, "4 (0x04)", "SACK Permission");
+
+  EXPECT_EQ(SummaryOf(tcp), "Seq = 1000, Ack = 0, Win = 8192,Len = 0,[ SYN ]");
+  TruncationSweep(m.get(), kSyn);
+}
+
+TEST(TcpDecoder, TimestampsFollowedByZeroPaddingShowAsEndOfListOptions) {
+  auto m = MakeManager();
+  auto info = Decode(m.get(), kTimestamps);
+  const auto* tcp = FindGroup(info.get(), "TCP - ");
+  ASSERT_NE(tcp, nullptr);
+  EXPECT_EQ(tcp->length, 32u);
+  const auto* ts = FindItem(tcp, "Option 1");
+  ExpectItem(ts, 54, 10, "");
+  EXPECT_EQ(ChildNames(ts), (std::vector<std::string>{"Code", "Length", "TS", "TS Echo"}));
+  ExpectItem(FindItem(ts, "Code"), 54, 1, "8 (0x08)", "Timestamps");
+  ExpectItem(FindItem(ts, "Length"), 55, 1, "10 (0x0A)");
+  ExpectItem(FindItem(ts, "TS"), 56, 4, "123456 (0x0001E240)");
+  ExpectItem(FindItem(ts, "TS Echo"), 60, 4, "654321 (0x0009FBF1)");
+  for (const char* padding : {"Option 2", "Option 3"}) {
+    const auto* end = FindItem(tcp, padding);
+    EXPECT_EQ(end->length, 1u);
+    EXPECT_EQ(ChildNames(end), std::vector<std::string>{"Code"});
+    ExpectItem(FindItem(end, "Code"), end->startPos, 1, "0 (0x00)", "End of option list");
+  }
+  EXPECT_EQ(FindItemOrNull(tcp, "Option 4"), nullptr);
+  EXPECT_EQ(SummaryOf(tcp), "Seq = 5000, Ack = 1001, Win = 65535,Len = 19,[ ACK ]");
+  TruncationSweep(m.get(), kTimestamps);
+}
+
+TEST(TcpDecoder, EveryFlagAndTheRemainingOptionKinds) {
+  auto m = MakeManager();
+  auto info = Decode(m.get(), kAllFlags);
+  const auto* tcp = FindGroup(info.get(), "TCP - ");
+  ASSERT_NE(tcp, nullptr);
+  EXPECT_EQ(ValueOf(FindItem(tcp, "Flags")), "0011 1111");
+  EXPECT_EQ(ValueOf(FindItem(FindItem(tcp, "Flags"), "URG")), "..1. ....");
+  EXPECT_EQ(ValueOf(FindItem(tcp, "Urgent Pointer")), "7 (0x0007)");
+  EXPECT_EQ(SummaryOf(tcp), "Seq = 1, Ack = 2, Win = 3,Len = 0,[ SYN FIN ACK URG RST PSH ]");
+
+  const char* const countNames[] = {"CC", "CC.NEW", "CC.ECHO"};
+  for (int i = 0; i < 3; ++i) {
+    const auto* option = FindItem(tcp, "Option " + std::to_string(i + 1));
+    EXPECT_EQ(option->length, 6u);
+    EXPECT_EQ(CommentOf(FindItem(option, "Code")), countNames[i]);
+    ExpectItem(FindItem(option, "Count"), option->startPos + 2, 4, std::to_string(i + 1) + " (0x0000000" + std::to_string(i + 1) + ")");
+  }
+  // A selective acknowledgement and an unknown kind: no name, no value items,
+  // and the walk goes on after their length.
+  const auto* sack = FindItem(tcp, "Option 4");
+  ExpectItem(sack, 72, 10, "");
+  EXPECT_EQ(ChildNames(sack), (std::vector<std::string>{"Code", "Length"}));
+  ExpectItem(FindItem(sack, "Code"), 72, 1, "5 (0x05)");
+  const auto* unknown = FindItem(tcp, "Option 5");
+  ExpectItem(unknown, 82, 2, "");
+  ExpectItem(FindItem(unknown, "Code"), 82, 1, "30 (0x1E)");
+  EXPECT_EQ(CommentOf(FindItem(FindItem(tcp, "Option 6"), "Code")), "End of option list");
+  EXPECT_EQ(FindItem(tcp, "Option 7")->startPos, 85u);
+  EXPECT_EQ(tcp->length, 52u);
+  TruncationSweep(m.get(), kAllFlags);
+}
+
+TEST(TcpDecoder, OptionLengthsThatCannotBeWalkedEndTheWalk) {
+  auto m = MakeManager();
+  auto info = Decode(m.get(), kBadOptionLengths);
+  const auto* tcp = FindGroup(info.get(), "TCP - ");
+  ASSERT_NE(tcp, nullptr);
+  // Window scale with length 2 holds no value: shown, flagged, and the walk goes on.
+  const auto* scale = FindItem(tcp, "Option 1");
+  ExpectItem(scale, 54, 2, "");
+  EXPECT_EQ(ChildNames(scale), (std::vector<std::string>{"Code", "Length"}));
+  ExpectItem(FindItem(scale, "Length"), 55, 1, "2 (0x02)", "Invalid option length");
+  // A length of 0 would never advance: the option takes the rest of the area.
+  const auto* stuck = FindItem(tcp, "Option 2");
+  ExpectItem(stuck, 56, 6, "");
+  ExpectItem(FindItem(stuck, "Length"), 57, 1, "0 (0x00)", "Invalid option length");
+  EXPECT_EQ(FindItemOrNull(tcp, "Option 3"), nullptr);
+  EXPECT_EQ(tcp->length, 28u);
+  EXPECT_EQ(SummaryOf(tcp), "Seq = 1, Ack = 0, Win = 100,Len = 3");
+  TruncationSweep(m.get(), kBadOptionLengths);
+
+  // A kind with a length field as the area's last byte: its length would lie in the payload.
+  info = Decode(m.get(), kKindAtAreaEnd);
+  tcp = FindGroup(info.get(), "TCP - ");
+  ASSERT_NE(tcp, nullptr);
+  const auto* last = FindItem(tcp, "Option 4");
+  ExpectItem(last, 57, 1, "");
+  EXPECT_EQ(ChildNames(last), std::vector<std::string>{"Code"});
+  EXPECT_EQ(tcp->length, 24u);
+  TruncationSweep(m.get(), kKindAtAreaEnd);
+}
+
+TEST(TcpDecoder, NoOptionsAndPaddingInTheSummaryLength) {
+  auto m = MakeManager();
+  auto info = Decode(m.get(), kPaddedAck);
+  const auto* tcp = FindGroup(info.get(), "TCP - ");
+  ASSERT_NE(tcp, nullptr);
+  EXPECT_EQ(tcp->length, 20u);
+  EXPECT_EQ(FindItemOrNull(tcp, "Option 1"), nullptr);
+  // The padding counts in Len but not in the checksum, which covers the IP datagram.
+  EXPECT_EQ(SummaryOf(tcp), "Seq = 1001, Ack = 5001, Win = 4096,Len = 6,[ ACK ]");
+  EXPECT_EQ(CommentOf(FindItem(tcp, "Checksum")), "Correct");
+  TruncationSweep(m.get(), kPaddedAck);
+}
+
+TEST(TcpDecoder, ChecksumVerification) {
+  auto m = MakeManager();
+  Bytes wrong = WithTcpChecksum(kSyn, 0x1234);
+  auto info = Decode(m.get(), wrong);
+  const auto* checksum = FindItem(FindGroup(info.get(), "TCP - "), "Checksum");
+  EXPECT_EQ(ValueOf(checksum), "4660 (0x1234)");
+  EXPECT_EQ(CommentOf(checksum), "Incorrect, should be 0xc584");
+  EXPECT_EQ(checksum->severity, uint32_t{VEL_SST_INFOMATION});
+  uint32_t severity = 0;
+  info->get_Severity(&severity);
+  EXPECT_EQ(severity, uint32_t{VEL_SST_INFOMATION});
+  TruncationSweep(m.get(), wrong);
+
+  // A capture that ends inside the segment cannot be checked.
+  info = Decode(m.get(), kRequest, static_cast<uint32_t>(kRequest.size() - 5));
+  const auto* tcp = FindGroup(info.get(), "TCP - ");
+  EXPECT_EQ(CommentOf(FindItem(tcp, "Checksum")), "Not verified, data truncated");
+  EXPECT_EQ(SummaryOf(tcp), "Seq = 7, Ack = 9, Win = 512,Len = 13,[ ACK PSH ]");
+
+  m->put_VerifyChecksum(0);
+  info = Decode(m.get(), wrong);
+  EXPECT_EQ(CommentOf(FindItem(FindGroup(info.get(), "TCP - "), "Checksum")), "");
+}
+
+TEST(TcpDecoder, OptionsCutByTheCaptureKeepTheSummary) {
+  auto m = MakeManager();
+  auto info = Decode(m.get(), kSyn, 60);
+  const auto* tcp = FindGroup(info.get(), "TCP - ");
+  ASSERT_NE(tcp, nullptr);
+  EXPECT_EQ(SummaryOf(tcp), "Seq = 1000, Ack = 0, Win = 8192,Len = 0,[ SYN ]");
+  EXPECT_NE(FindItemOrNull(tcp, "Option 3"), nullptr);
+  EXPECT_NE(FindItemOrNull(tcp, "Truncated"), nullptr);
+  EXPECT_EQ(tcp->startPos + tcp->length, 60u);
+}
+
+TEST(TcpDecoder, PayloadGoesToTheTypeThePortsChose) {
+  ProbedGraph graph;
+  using Offers = std::vector<CForwardProbe::Offer>;
+  EXPECT_EQ(graph.OffersFor(kRequest), (Offers{{3, 54}}));       // 1025 -> 80
+  EXPECT_EQ(graph.OffersFor(kTimestamps), (Offers{{3, 66}}));    // 80 -> 1025, after the options
+  EXPECT_EQ(graph.OffersFor(kBadOptionLengths), (Offers{{2, 62}}));  // 8080 is not in the port table
+  EXPECT_EQ(graph.OffersFor(kSyn), Offers{});                    // nothing after the header
+}
+
+TEST(TcpDecoder, ChecksumOverIPv6) {
+  if (!ModuleClassExists(kIPv6Decoder)) GTEST_SKIP() << "no IPv6 decoder in this build";
+  auto m = MakeManager();
+  auto info = Decode(m.get(), kSynOverIPv6);
+  EXPECT_EQ(CommentOf(FindItem(FindGroup(info.get(), "TCP - "), "Checksum")), "Correct");
+  Bytes wrong = WithTcpChecksum(kSynOverIPv6, 0xBEEF, 54);
+  info = Decode(m.get(), wrong);
+  EXPECT_EQ(CommentOf(FindItem(FindGroup(info.get(), "TCP - "), "Checksum")), "Incorrect, should be 0x4c1c");
+  TruncationSweep(m.get(), kSynOverIPv6);
+  TruncationSweep(m.get(), wrong);
+}
+
+TEST(TcpDecoder, TcpdumpCaptures) {
+  auto m = MakeManager();
+  for (const char* name : {"tcpdump/mptcp-fclose.pcap", "tcpdump/ipv4_tcp_http_xml.pcap",
+                           "tcpdump/tcp_eight_lowest_weight_flags_set.pcap", "tcpdump/mptcp-dss-oobr.pcap",
+                           "tcpdump/tcp_rst_data-trunc.pcap"}) {
+    std::vector<Bytes> frames = PcapFrames(name);
+    ASSERT_FALSE(frames.empty()) << name;
+    for (const Bytes& frame : frames) TruncationSweep(m.get(), frame);
+  }
+
+  // All eight flag bits set: the two high ones are drawn as 0.
+  auto info = Decode(m.get(), PcapFrames("tcpdump/tcp_eight_lowest_weight_flags_set.pcap")[0]);
+  const auto* tcp = FindGroup(info.get(), "TCP - ");
+  EXPECT_EQ(ValueOf(FindItem(tcp, "Flags")), "0011 1111");
+  EXPECT_EQ(CommentOf(FindItem(tcp, "Checksum")), "Correct");
+  EXPECT_EQ(SummaryOf(tcp), "Seq = 576462951, Ack = 486026015, Win = 512,Len = 0,[ SYN FIN ACK URG RST PSH ]");
+
+  // A multipath SYN: MSS, SACK permitted, timestamps, NOP, window scale, and kind 30 without a name.
+  info = Decode(m.get(), PcapFrames("tcpdump/mptcp-fclose.pcap")[2]);
+  tcp = FindGroup(info.get(), "TCP - ");
+  EXPECT_EQ(CommentOf(FindItem(tcp, "Checksum")), "Correct");
+  EXPECT_EQ(ValueOf(FindItem(FindItem(tcp, "Option 3"), "TS")), "38230 (0x00009556)");
+  const auto* multipath = FindItem(tcp, "Option 6");
+  EXPECT_EQ(ValueOf(FindItem(multipath, "Code")), "30 (0x1E)");
+  EXPECT_EQ(CommentOf(FindItem(multipath, "Code")), "");
+  EXPECT_EQ(multipath->length, 12u);
+
+  // A reset whose capture stops short of the IP length.
+  info = Decode(m.get(), PcapFrames("tcpdump/tcp_rst_data-trunc.pcap")[0]);
+  EXPECT_EQ(CommentOf(FindItem(FindGroup(info.get(), "TCP - "), "Checksum")), "Not verified, data truncated");
+}
+
+}  // namespace
+}  // namespace vel::test

@@ -1,0 +1,53 @@
+// Runs the project's programs as child processes for the tests that drive
+// them from outside: arguments, standard input and environment in; exit
+// status, standard output and standard error out.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace vel::test {
+
+struct Invocation {
+  std::vector<std::string> args;  // args[0] is the program's path
+  std::string input;              // standard input
+  std::vector<std::pair<std::string, std::string>> environment;  // set on top of the test's own
+};
+
+struct RunResult {
+  int status = -1;  // exit status; 128 + signal number when a signal ended the program
+  std::string out;
+  std::string err;
+};
+
+RunResult RunProgram(const Invocation& run);
+// Runs several at once (a few at a time) and returns the results in order.
+std::vector<RunResult> RunPrograms(const std::vector<Invocation>& runs);
+
+// Paths of the programs under test and of the source tree.
+std::string VdecodePath();
+std::string MksamplePath();
+std::string SourcePath(const std::string& relative);
+
+// A directory of its own under the system's temporary directory, removed on destruction.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+  std::string File(const std::string& name) const { return path_ + "/" + name; }
+  // Writes bytes to a file of the directory and returns its path.
+  std::string Write(const std::string& name, const std::string& bytes) const;
+
+ private:
+  std::string path_;
+};
+
+std::string ReadFile(const std::string& path);
+// The lines of text, without their line feeds.
+std::vector<std::string> Lines(const std::string& text);
+
+}  // namespace vel::test

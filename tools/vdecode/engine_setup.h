@@ -1,0 +1,14 @@
+// Creating the decoder manager the way every host of the engine does.
+#pragma once
+
+#include "vel/interfaces.h"
+
+namespace vdecode {
+
+// Creates and initialises a decoder manager. The graph then holds the modules
+// of the store's module list; when the store lists none (a machine where the
+// library was never registered), the library's built-in modules are added in
+// their registration order, as any host may add modules itself.
+vel::HRESULT CreateDecoderManager(vel::ComPtr<vel::IOrvDecoderManager>& manager);
+
+}  // namespace vdecode

@@ -1,0 +1,75 @@
+// vdecode: decodes captured Ethernet frames with the engine and prints them as
+// summary lines, full decoding trees, hex dumps or JSON Lines.
+#include <memory>
+
+#include "tools/vdecode/capture_input.h"
+#include "tools/vdecode/decode_run.h"
+#include "tools/vdecode/engine_setup.h"
+#include "tools/vdecode/messages.h"
+#include "tools/vdecode/module_list.h"
+#include "tools/vdecode/options.h"
+#include "tools/vdecode/utf8.h"
+#include "vel/registration.h"
+#include "vel/text.h"
+
+namespace vdecode {
+namespace {
+
+using namespace vel;
+
+int Register(Command command) {
+  bool registering = command == Command::kRegister;
+  HRESULT result = registering ? DllRegisterServer() : DllUnregisterServer();
+  if (FAILED(result))
+    return Fail(kExitInputError, std::string(registering ? "registration" : "unregistration") + " failed (" +
+                                     ResultText(result) + "); is the module store writable (VEL_REGISTRY_ROOT)?");
+  std::printf("%s the library and its %zu decoder modules\n", registering ? "registered" : "unregistered",
+              BuiltInModuleClasses().size());
+  return kExitSuccess;
+}
+
+void ApplySettings(const Options& options, IOrvDecoderManager* manager) {
+  manager->put_VerifyChecksum(options.verifyChecksum ? 1 : 0);
+  if (options.select) manager->put_ItemIDSelected(Bstr(ToUtf16(*options.select)));
+}
+
+std::unique_ptr<PacketSource> OpenInput(const Options& options) {
+  if (options.hexInput) return MakeFrameSource(options.hexFrame, options.hexTimestamp);
+  return OpenCaptureFile(options.file);
+}
+
+int Run(const Options& options) {
+  if (options.command == Command::kRegister || options.command == Command::kUnregister) return Register(options.command);
+  if (options.language) SetThreadUILanguage(*options.language);
+
+  ComPtr<IOrvDecoderManager> manager;
+  if (HRESULT result = CreateDecoderManager(manager); FAILED(result))
+    return Fail(kExitInputError, "cannot create the decoder manager (" + ResultText(result) + ")");
+  ApplySettings(options, manager.get());
+  if (options.command == Command::kListModules) {
+    std::fputs(ModuleListing(manager.get()).c_str(), stdout);
+    return kExitSuccess;
+  }
+
+  std::unique_ptr<PacketSource> source;
+  try {
+    source = OpenInput(options);
+  } catch (const InputError& problem) {
+    return Fail(kExitInputError, problem.what());
+  }
+  return DecodePackets(options, manager.get(), *source);
+}
+
+}  // namespace
+}  // namespace vdecode
+
+int main(int argc, char** argv) {
+  using namespace vdecode;
+  std::optional<Options> options;
+  try {
+    options = ParseOptions(argc, argv);
+  } catch (const UsageError& problem) {
+    return Fail(kExitUsageError, problem.what());
+  }
+  return options ? Run(*options) : kExitSuccess;
+}

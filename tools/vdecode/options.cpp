@@ -1,0 +1,147 @@
+#include "tools/vdecode/options.h"
+
+#include <CLI/CLI.hpp>
+
+#include <charconv>
+#include <iostream>
+#include <limits>
+#include <map>
+
+#include "tools/vdecode/capture_input.h"
+#include "vel/text.h"
+
+namespace vdecode {
+
+namespace {
+
+const std::map<std::string, TimeFormat> kTimeFormats = {
+    {"r", TimeFormat::kRelative}, {"a", TimeFormat::kAbsolute}, {"ad", TimeFormat::kAbsoluteWithDate},
+    {"e", TimeFormat::kEpoch}};
+
+const std::map<std::string, uint16_t> kLanguages = {{"en", vel::kLanguageEnglish}, {"zh", vel::kLanguageChinese}};
+
+// Accepts decimal digits only (no sign, no blanks) naming a value from low to high.
+CLI::Validator WholeNumber(uint64_t low, uint64_t high) {
+  constexpr uint64_t kUnbounded = std::numeric_limits<uint64_t>::max();
+  std::string range = high != kUnbounded ? " from " + std::to_string(low) + " to " + std::to_string(high)
+                      : low > 0          ? " of at least " + std::to_string(low)
+                                         : "";
+  return CLI::Validator(
+      [=](std::string& text) -> std::string {
+        uint64_t value = 0;
+        auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+        bool valid = !text.empty() && error == std::errc() && end == text.data() + text.size() &&
+                     value >= low && value <= high;
+        return valid ? std::string() : "'" + text + "' is not a whole number" + range;
+      },
+      "");
+}
+
+const CLI::Validator kCount = WholeNumber(1, std::numeric_limits<uint64_t>::max());
+const CLI::Validator kOffset = WholeNumber(0, std::numeric_limits<uint32_t>::max());
+const CLI::Validator kMicroseconds = WholeNumber(0, std::numeric_limits<uint64_t>::max());
+
+// Raw values as typed, checked and converted after parsing.
+struct Arguments {
+  std::optional<std::string> hex;
+  std::string timeFormat = "r";
+  std::string language;
+  bool verbose = false, json = false, noChecksum = false;
+  bool listModules = false, registerModules = false, unregisterModules = false;
+};
+
+void Define(CLI::App& app, Options& options, Arguments& raw) {
+  app.description("Decodes captured Ethernet frames with the VEL decoding engine.");
+  app.footer("Exit status: 0 when every packet was decoded, 1 for a problem with the input, 2 for a bad command line.");
+  app.set_version_flag("--version", std::string("vdecode ") + VDECODE_VERSION);
+  app.add_option("file", options.file, "Capture file to read, pcap or pcapng; - reads standard input")->type_name("FILE");
+
+  auto* hex = app.add_option("--hex", raw.hex, "Decode one frame given as hex digits (blanks and colons allowed)")
+                  ->type_name("HEX");
+  app.add_option("--time", options.hexTimestamp, "Timestamp of the --hex frame, microseconds since 1970")
+      ->type_name("MICROSECONDS")
+      ->check(kMicroseconds)
+      ->needs(hex);
+
+  auto* verbose = app.add_flag("-V,--verbose", raw.verbose, "Show each packet's full decoding tree");
+  auto* hexDump = app.add_flag("-x,--hex-dump", options.hexDump, "Show a hex and ASCII dump of each frame");
+  auto* json = app.add_flag("--json", raw.json, "Write one JSON object per packet (JSON Lines)");
+  auto* crlf = app.add_flag("--crlf", options.crlf, "End text lines with CR LF, as the engine renders them");
+  app.add_option("-t", raw.timeFormat, "Time column: r relative to the first packet, a time of day, ad date and time, e epoch")
+      ->type_name("FORMAT")
+      ->check(CLI::IsMember({"r", "a", "ad", "e"}));
+
+  app.add_option("-c,--count", options.count, "Stop after N packets")->type_name("N")->check(kCount);
+  app.add_option("--packet", options.onlyPacket, "Decode only packet N (1-based)")->type_name("N")->check(kCount);
+  auto* offset =
+      app.add_option("--offset", options.offset, "Show the item that covers frame byte N")->type_name("N")->check(kOffset);
+  app.add_option("--select", options.select, "Select the item with this identity (name and its parents' names) in every packet")
+      ->type_name("ID");
+
+  app.add_option("--lang", raw.language, "Language of the decoding: en or zh")
+      ->type_name("LANG")
+      ->check(CLI::IsMember({"en", "zh"}));
+  app.add_flag("--no-checksum", raw.noChecksum, "Do not verify checksums");
+  app.add_flag("-q,--quiet", options.quiet, "Do not show a progress bar");
+
+  auto* modules = app.add_flag("--modules", raw.listModules, "List the decoder modules of the graph and exit");
+  auto* registration = app.add_flag("--register", raw.registerModules, "Register the library and its module list, and exit");
+  auto* unregistration = app.add_flag("--unregister", raw.unregisterModules, "Remove the library's registration, and exit");
+
+  json->excludes(verbose)->excludes(hexDump)->excludes(crlf)->excludes(offset);
+  modules->excludes(registration)->excludes(unregistration)->excludes(hex);
+  registration->excludes(unregistration)->excludes(hex);
+  unregistration->excludes(hex);
+}
+
+Command CommandOf(const Arguments& raw) {
+  if (raw.listModules) return Command::kListModules;
+  if (raw.registerModules) return Command::kRegister;
+  if (raw.unregisterModules) return Command::kUnregister;
+  return Command::kDecode;
+}
+
+void Complete(Options& options, const Arguments& raw) {
+  options.command = CommandOf(raw);
+  options.mode = raw.json ? OutputMode::kJson : raw.verbose ? OutputMode::kVerbose : OutputMode::kSummary;
+  options.timeFormat = kTimeFormats.at(raw.timeFormat);
+  options.verifyChecksum = !raw.noChecksum;
+  if (!raw.language.empty()) options.language = kLanguages.at(raw.language);
+
+  if (options.command != Command::kDecode) {
+    if (!options.file.empty()) throw UsageError("a capture file cannot be combined with --modules, --register or --unregister");
+    return;
+  }
+  options.hexInput = raw.hex.has_value();
+  if (options.hexInput && !options.file.empty()) throw UsageError("give either a capture file or --hex, not both");
+  if (!options.hexInput && options.file.empty())
+    throw UsageError("no input: give a capture file (- for standard input) or --hex HEX; see --help");
+  if (options.hexInput) {
+    try {
+      options.hexFrame = ParseHexFrame(*raw.hex);
+    } catch (const std::invalid_argument& problem) {
+      throw UsageError(std::string("--hex: ") + problem.what());
+    }
+  }
+}
+
+}  // namespace
+
+std::optional<Options> ParseOptions(int argc, const char* const* argv) {
+  CLI::App app{"", "vdecode"};
+  Options options;
+  Arguments raw;
+  Define(app, options, raw);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::Success& answered) {
+    app.exit(answered, std::cout, std::cerr);
+    return std::nullopt;
+  } catch (const CLI::ParseError& problem) {
+    throw UsageError(problem.what());
+  }
+  Complete(options, raw);
+  return options;
+}
+
+}  // namespace vdecode

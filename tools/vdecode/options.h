@@ -1,0 +1,53 @@
+// The command line of vdecode.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace vdecode {
+
+// A command line that cannot be carried out; the message names the problem.
+class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+enum class Command { kDecode, kListModules, kRegister, kUnregister };
+enum class OutputMode { kSummary, kVerbose, kJson };
+// Time column of the summary line: seconds since the first packet, time of
+// day, date and time, or seconds since 1970.
+enum class TimeFormat { kRelative, kAbsolute, kAbsoluteWithDate, kEpoch };
+
+struct Options {
+  Command command = Command::kDecode;
+
+  // Input: a capture file ("-" for standard input) or one frame given as hex.
+  std::string file;
+  bool hexInput = false;
+  std::vector<uint8_t> hexFrame;
+  uint64_t hexTimestamp = 0;
+
+  OutputMode mode = OutputMode::kSummary;
+  bool hexDump = false;
+  bool crlf = false;
+  TimeFormat timeFormat = TimeFormat::kRelative;
+  bool quiet = false;
+
+  std::optional<uint64_t> count;
+  std::optional<uint64_t> onlyPacket;
+  std::optional<uint32_t> offset;
+  std::optional<std::string> select;
+
+  // Engine settings.
+  std::optional<uint16_t> language;
+  bool verifyChecksum = true;
+};
+
+// Parses the arguments. Returns nothing when --help or --version was answered
+// (the text is printed already); throws UsageError for a bad command line.
+std::optional<Options> ParseOptions(int argc, const char* const* argv);
+
+}  // namespace vdecode
