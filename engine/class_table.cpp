@@ -75,7 +75,8 @@ HRESULT GetClassFactory(const CLSID& clsid, REFIID riid, void** ppv) {
   const ClassEntry* entry = FindClass(clsid);
   if (!entry) return CLASS_E_CLASSNOTAVAILABLE;
   static std::mutex lock;
-  static std::vector<std::pair<const ClassEntry*, IClassFactory*>> cache;
+  // Never destroyed: the cached factories live as long as the process.
+  static auto& cache = *new std::vector<std::pair<const ClassEntry*, IClassFactory*>>();
   std::lock_guard guard(lock);
   auto it = std::find_if(cache.begin(), cache.end(), [&](const auto& c) { return c.first == entry; });
   if (it == cache.end()) {
