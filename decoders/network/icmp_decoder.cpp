@@ -177,7 +177,9 @@ class CICMPDecoder : public CVELBaseModuleCLSIDImplT<CICMPDecoder, 15, kClsid> {
       case kRouterSolicitation:
       case kTimeExceeded:
       case kParameterProblem:
-        return AddErrorMessage(type);
+        AddErrorMessage(type);
+        OfferQuotedDatagram();
+        break;
       case kRouterAdvertisement:
         AddRouterAdvertisement();
         break;
@@ -187,12 +189,14 @@ class CICMPDecoder : public CVELBaseModuleCLSIDImplT<CICMPDecoder, 15, kClsid> {
       case kConversionError:
         AddNamedCodeAndChecksum(type);
         AddDWordItem(Group(), Res(kErrorPointer));
-        return OfferQuotedDatagram();
+        OfferQuotedDatagram();
+        break;
       case kPhoturis:
         AddNamedCodeAndChecksum(type);
         AddWordItem(Group(), Res(kReserved));
         AddWordItem(Group(), Res(kErrorPointer));
-        return OfferQuotedDatagram();
+        OfferQuotedDatagram();
+        break;
       case kExperimentalMobility:
         AddCodeAndChecksum();
         AddByteItem(Group(), Res(kSubtype));
@@ -269,7 +273,6 @@ class CICMPDecoder : public CVELBaseModuleCLSIDImplT<CICMPDecoder, 15, kClsid> {
     } else {
       AddTextItem(Group(), 4, Res(kUnused), {});
     }
-    OfferQuotedDatagram();
   }
 
   void AddRouterAdvertisement() {
@@ -294,11 +297,10 @@ class CICMPDecoder : public CVELBaseModuleCLSIDImplT<CICMPDecoder, 15, kClsid> {
     AddDWordItem(Group(), Res(kOutputLinkMtu));
   }
 
-  // The quoted IP header goes to the output modules as a new IPv4 layer; this
-  // layer's cursor stays before it. The group's length is set first: a quoted
-  // ICMP message comes back to this module and reuses its per-call state.
+  // The quoted IP header goes to the output modules as a new IPv4 layer; the
+  // flag makes the IPv4 module follow the quoted protocol number. This
+  // layer's cursor stays before the quoted header.
   void OfferQuotedDatagram() {
-    SetGroupLength();
     Packet()->nQuotedDatagram = 1;
     OfferToOutputs(kTypeIPv4, Cursor());
   }

@@ -217,7 +217,9 @@ constexpr CLSID kClsid = MakeGuid("{660B1FD9-C5A3-409B-AA78-FA1C104D4978}");
 class CICMPv6Decoder : public CICMPv6OptionDecoder {
  public:
   static const CLSID& ClassId() { return kClsid; }
-  static HRESULT CreateInstance(REFIID riid, void** ppv) { return CComObject<CICMPv6Decoder>::CreateInstance(riid, ppv); }
+  static HRESULT CreateInstance(REFIID riid, void** ppv) {
+    return CComObject<CICMPv6Decoder>::CreateInstance(riid, ppv);
+  }
 
  protected:
   CICMPv6Decoder() : CICMPv6OptionDecoder(kClsid) {}
@@ -468,7 +470,8 @@ class CICMPv6Decoder : public CICMPv6OptionDecoder {
     AddWordItem(Group(), Res(kIdentifier));
     uint32_t value = AtCursor().U16(0);
     Item* flags = AddFlagsGroup(Group(), 2, BitsText16(value, 0xFFFF));
-    AddBits(flags, 2, value, {{kManagedAddressConfiguration, 0x8000, true}, {kOtherStatefulConfiguration, 0x4000, true}});
+    AddBits(flags, 2, value,
+            {{kManagedAddressConfiguration, 0x8000, true}, {kOtherStatefulConfiguration, 0x4000, true}});
   }
 
   void AddLocatorUpdate() {
@@ -554,7 +557,8 @@ class CICMPv6Decoder : public CICMPv6OptionDecoder {
     AddFlags8({{kD, 0x80, false}});
     AddByteItem(Group(), kDaoSequence);
     uint32_t status = AtCursor().U8(0);
-    AddByteItem(Group(), Res(kStatus), status >= 128 ? kRejection : status > 0 ? kNotRejection : kUnqualifiedAcceptance);
+    AddByteItem(Group(), Res(kStatus),
+                status >= 128 ? kRejection : status > 0 ? kNotRejection : kUnqualifiedAcceptance);
     if (value & 0x80) AddAddress(Group(), Res(kIpAddress));
   }
 

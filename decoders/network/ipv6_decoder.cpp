@@ -240,7 +240,8 @@ class CIPV6Decoder : public CVELBaseModuleCLSIDImplT<CIPV6Decoder, 52, kClsid> {
 
   // Shows each extension header of the chain. The walk follows the headers'
   // own lengths and ends at the first value it does not walk, at a header
-  // that carries nothing it can show, or when the headers fill the payload.
+  // that carries nothing it can show, when the headers fill the payload, or
+  // when the capture ends where the next header would begin.
   void WalkExtensionHeaders(uint32_t nextHeader, uint32_t payloadLength) {
     uint32_t at = kFixedHeaderSize;  // offset of the current header in the layer
     bool more = true;
@@ -366,7 +367,8 @@ class CIPV6Decoder : public CVELBaseModuleCLSIDImplT<CIPV6Decoder, 52, kClsid> {
     uint32_t value = AtCursor().U8(0);
     Item* flags = AddFlagsGroup(parent, 1, kFlags, BitsText8(value, 0xFF));
     const BitField* last = bits.end() - 1;
-    for (const BitField& bit : bits) AddTextItem(flags, 1, Res(bit.label), BitsText8(value, bit.mask), {}, 0, &bit == last);
+    for (const BitField& bit : bits)
+      AddTextItem(flags, 1, Res(bit.label), BitsText8(value, bit.mask), {}, 0, &bit == last);
     return flags;
   }
 

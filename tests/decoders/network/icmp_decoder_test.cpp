@@ -193,5 +193,19 @@ TEST(ICMPDecoder, TruncationSweep) {
     TruncationSweep(m.get(), *frame);
 }
 
+TEST(ICMPDecoder, RealCapture) {
+  auto m = MakeManager();
+  std::vector<Bytes> frames = ReadPcapFrames("tcpdump/icmp-rfc8335.pcap");
+  ASSERT_EQ(frames.size(), 10u);
+  for (const Bytes& frame : frames) TruncationSweep(m.get(), frame);
+  // Extended echo (types 42 and 43) lies in the reserved range: type, code and checksum only.
+  auto info = Decode(m.get(), frames[0]);
+  const auto* icmp = Icmp(info.get());
+  EXPECT_EQ(SummaryOf(icmp), "Reserved");
+  EXPECT_EQ(ValueOf(FindItem(icmp, "Type")), "42");
+  EXPECT_EQ(CommentOf(FindItem(icmp, "Checksum")), "Correct");
+  EXPECT_EQ(icmp->length, 4u);
+}
+
 }  // namespace
 }  // namespace vel::test

@@ -369,7 +369,8 @@ TEST(ICMPv6Decoder, RplControlMessages) {
                                      "DTSN", "Flags", "Reserved", "IP Address"}));
   ExpectFields(Child(icmp, 6), {
                                    {"Grounded", 62, 1, "1... ....", "Yes", 0},
-                                   {"Mode of Operation", 62, 1, "..01 1...", "Storing Mode of Operation with multicast support", 0},
+                                   {"Mode of Operation", 62, 1, "..01 1...",
+                                    "Storing Mode of Operation with multicast support", 0},
                                    {"DODAGPreference", 62, 1, ".... .011", "", 0},
                                });
   EXPECT_EQ(ValueOf(Child(icmp, 10)), "2001:DB8::1");

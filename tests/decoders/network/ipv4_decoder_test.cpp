@@ -244,30 +244,16 @@ TEST(IPv4Decoder, TruncationSweep) {
     TruncationSweep(m.get(), *frame);
 }
 
-// The frames of a classic pcap file (24-byte file header, 16-byte little-endian record headers).
-std::vector<Bytes> PcapFrames(const std::string& name) {
-  Bytes file = ReadDataFile(name);
-  std::vector<Bytes> frames;
-  for (size_t at = 24; at + 16 <= file.size();) {
-    uint32_t length = file[at + 8] | file[at + 9] << 8 | file[at + 10] << 16 | uint32_t{file[at + 11]} << 24;
-    at += 16;
-    if (length > file.size() - at) break;
-    frames.emplace_back(file.begin() + static_cast<ptrdiff_t>(at), file.begin() + static_cast<ptrdiff_t>(at + length));
-    at += length;
-  }
-  return frames;
-}
-
 TEST(IPv4Decoder, RealCaptures) {
   auto m = MakeManager();
   for (const char* name : {"tcpdump/ip_printroute_asan.pcap", "tcpdump/ipv4_invalid_length.pcap",
                            "tcpdump/ipv4_invalid_total_length.pcap", "tcpdump/ipv4_invalid_total_length_2.pcap"}) {
-    std::vector<Bytes> frames = PcapFrames(name);
+    std::vector<Bytes> frames = ReadPcapFrames(name);
     ASSERT_FALSE(frames.empty()) << name;
     for (const Bytes& frame : frames) TruncationSweep(m.get(), frame);
   }
   // A loose source route of length 25 in a header cut short by the capture.
-  auto route = Decode(m.get(), PcapFrames("tcpdump/ip_printroute_asan.pcap")[0]);
+  auto route = Decode(m.get(), ReadPcapFrames("tcpdump/ip_printroute_asan.pcap")[0]);
   const auto* ip = Ip(route.get());
   EXPECT_EQ(CommentOf(FindItem(ip, "Checksum")), "Not verified, header truncated");
   const auto* option = FindItem(ip, "IP Options - 1");
@@ -275,23 +261,8 @@ TEST(IPv4Decoder, RealCaptures) {
   EXPECT_EQ(ValueOf(FindItem(option, "Router IP Address")), "103.103.103.0");
   EXPECT_NE(FindItemOrNull(ip, "Truncated"), nullptr);
 
-  auto badLength = Decode(m.get(), PcapFrames("tcpdump/ipv4_invalid_total_length_2.pcap")[0]);
+  auto badLength = Decode(m.get(), ReadPcapFrames("tcpdump/ipv4_invalid_total_length_2.pcap")[0]);
   EXPECT_EQ(CommentOf(FindItem(Ip(badLength.get()), "Checksum")), "Incorrect, should be 0x45d5");
-}
-
-// The ICMP capture is read here, beside the pcap reader it shares with the IPv4 captures.
-TEST(ICMPDecoder, RealCapture) {
-  auto m = MakeManager();
-  std::vector<Bytes> frames = PcapFrames("tcpdump/icmp-rfc8335.pcap");
-  ASSERT_EQ(frames.size(), 10u);
-  for (const Bytes& frame : frames) TruncationSweep(m.get(), frame);
-  // Extended echo (types 42 and 43) lies in the reserved range: type, code and checksum only.
-  auto info = Decode(m.get(), frames[0]);
-  const auto* icmp = FindGroup(info.get(), "ICMP - ");
-  EXPECT_EQ(SummaryOf(icmp), "Reserved");
-  EXPECT_EQ(ValueOf(FindItem(icmp, "Type")), "42");
-  EXPECT_EQ(CommentOf(FindItem(icmp, "Checksum")), "Correct");
-  EXPECT_EQ(icmp->length, 4u);
 }
 
 }  // namespace
