@@ -49,7 +49,8 @@ TEST(VdecodeErrors, BadCommandLines) {
   ExpectRefusals({
       {{}, kUsageError, "no input: give a capture file"},
       {{"--bogus", sample}, kUsageError, "--bogus"},
-      {{"--hex", "00", sample}, kUsageError, "give either a capture file or --hex, not both"},
+      {{"--hex", "00", sample}, kUsageError, "give either capture files or --hex, not both"},
+      {{"-", sample, "-"}, kUsageError, "standard input (-) can be read only once"},
       {{"--time", "5", sample}, kUsageError, "--time requires --hex"},
       {{"-c", "0", sample}, kUsageError, "--count: '0' is not a whole number of at least 1"},
       {{"--packet", "x", sample}, kUsageError, "--packet: 'x' is not a whole number"},
@@ -85,7 +86,7 @@ TEST(VdecodeErrors, InputsThatAreNoEthernetCaptures) {
       {{text}, kInputError, text + ": not a pcap or pcapng capture (unknown file format)"},
       {{shortHeader}, kInputError, shortHeader + ": not a pcap or pcapng capture (truncated dump file"},
       {{cooked}, kInputError, cooked + ": link type LINUX_SLL (Linux cooked v1, 113) is not supported"},
-      {{"--packet", "999", SourcePath("samples/sample.pcap")}, kInputError, "there is no packet 999; the input holds"},
+      {{"--packet", "999", SourcePath("samples/sample.pcap")}, kInputError, "sample.pcap: there is no packet 999; it holds"},
   });
 }
 
@@ -124,6 +125,22 @@ TEST(VdecodeErrors, PacketsBeforeDamageAreStillPrinted) {
   RunResult piped = RunProgram({{VdecodePath(), "-"}, ReadFile(lastPacketCut), {}});
   EXPECT_EQ(Lines(piped.out).size(), packets - 1);
   ExpectOneLine(piped, "standard input: capture file is truncated after packet", "standard input");
+}
+
+TEST(VdecodeErrors, AProblemWithOneOfSeveralFilesLeavesTheOthers) {
+  TempDir dir;
+  std::string sample = SourcePath("samples/sample.pcap");
+  size_t packets = CountRecords(Sample());
+  std::string missing = dir.File("missing.pcap");
+  RunResult run = RunProgram({{VdecodePath(), sample, missing, sample}, {}, {}});
+  EXPECT_EQ(run.status, kInputError);
+  ExpectOneLine(run, missing + ": cannot open", "missing second file");
+  std::vector<std::string> lines = Lines(run.out);
+  ASSERT_EQ(lines.size(), 2 * packets + 3);
+  EXPECT_EQ(lines[0], "==> " + sample + " <==");
+  EXPECT_EQ(lines[packets + 1], "==> " + missing + " <==");
+  EXPECT_EQ(lines[packets + 2], "==> " + sample + " <==");
+  EXPECT_EQ(lines[packets + 3].rfind("    1 ", 0), 0u);  // numbering starts again
 }
 
 }  // namespace

@@ -45,6 +45,7 @@ class PcapFileSource : public PacketSource {
     return true;
   }
 
+  std::string Name() const override { return path_; }
   uint64_t Position() const override {
     long position = std::ftell(pcap_file(capture_));
     return position > 0 ? static_cast<uint64_t>(position) : 0;
@@ -77,6 +78,7 @@ class FrameSource : public PacketSource {
  public:
   FrameSource(std::vector<uint8_t> frame, uint64_t timestamp) : frame_(std::move(frame)), timestamp_(timestamp) {}
 
+  std::string Name() const override { return "--hex"; }
   bool Next(RawPacket& packet) override {
     if (delivered_) return false;
     delivered_ = true;

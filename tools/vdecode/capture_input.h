@@ -30,6 +30,8 @@ class PacketSource {
   // Reads the next packet; false at the end of the input. Throws InputError
   // when the input turns out damaged; the packets read before stay valid.
   virtual bool Next(RawPacket& packet) = 0;
+  // The input as messages name it: its path, "standard input" or "--hex".
+  virtual std::string Name() const = 0;
   // Bytes of the input consumed so far, and its whole size (0 when unknown).
   virtual uint64_t Position() const { return 0; }
   virtual uint64_t Size() const { return 0; }

@@ -49,8 +49,8 @@ class DecodingLoop {
     output_.Flush();
     if (output_.error()) return Fail(kExitInputError, std::string("cannot write the output: ") + std::strerror(output_.error()));
     if (status == kExitSuccess && options_.onlyPacket && !foundOnlyPacket_)
-      return Fail(kExitInputError, "there is no packet " + std::to_string(*options_.onlyPacket) + "; the input holds " +
-                                       std::to_string(sequence_) + (sequence_ == 1 ? " packet" : " packets"));
+      return Fail(kExitInputError, source_.Name() + ": there is no packet " + std::to_string(*options_.onlyPacket) +
+                                       "; it holds " + std::to_string(sequence_) + (sequence_ == 1 ? " packet" : " packets"));
     return status;
   }
 
@@ -88,8 +88,8 @@ class DecodingLoop {
     HRESULT result = manager_->Decode(record.data(), &info);
     if (FAILED(result) || !info) {
       output_.Flush();
-      return Fail(kExitInputError, "packet " + std::to_string(sequence_) + ": the engine could not decode it (" +
-                                       ResultText(result) + ")");
+      return Fail(kExitInputError, source_.Name() + ": packet " + std::to_string(sequence_) +
+                                       ": the engine could not decode it (" + ResultText(result) + ")");
     }
     ++decoded_;
     printer_.Print(output_.text(), info.get(), record.frame());

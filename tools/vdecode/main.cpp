@@ -1,5 +1,7 @@
 // vdecode: decodes captured Ethernet frames with the engine and prints them as
 // summary lines, full decoding trees, hex dumps or JSON Lines.
+#include <algorithm>
+#include <cstdio>
 #include <memory>
 
 #include "tools/vdecode/capture_input.h"
@@ -33,9 +35,29 @@ void ApplySettings(const Options& options, IOrvDecoderManager* manager) {
   if (options.select) manager->put_ItemIDSelected(Bstr(ToUtf16(*options.select)));
 }
 
-std::unique_ptr<PacketSource> OpenInput(const Options& options) {
-  if (options.hexInput) return MakeFrameSource(options.hexFrame, options.hexTimestamp);
-  return OpenCaptureFile(options.file);
+// Decodes one input; returns its exit status.
+int DecodeInput(const Options& options, IOrvDecoderManager* manager, const std::string& file) {
+  std::unique_ptr<PacketSource> source;
+  try {
+    source = options.hexInput ? MakeFrameSource(options.hexFrame, options.hexTimestamp) : OpenCaptureFile(file);
+  } catch (const InputError& problem) {
+    return Fail(kExitInputError, problem.what());
+  }
+  return DecodePackets(options, manager, *source);
+}
+
+// Decodes the inputs in turn. With several capture files, the text output of
+// each starts with a line naming it; a problem with one input is reported and
+// the next one is read.
+int DecodeInputs(const Options& options, IOrvDecoderManager* manager) {
+  if (options.hexInput) return DecodeInput(options, manager, {});
+  bool named = options.files.size() > 1 && options.mode != OutputMode::kJson;
+  int status = kExitSuccess;
+  for (const std::string& file : options.files) {
+    if (named) std::printf("==> %s <==\n", file == "-" ? "standard input" : file.c_str());
+    status = std::max(status, DecodeInput(options, manager, file));
+  }
+  return status;
 }
 
 int Run(const Options& options) {
@@ -50,14 +72,7 @@ int Run(const Options& options) {
     std::fputs(ModuleListing(manager.get()).c_str(), stdout);
     return kExitSuccess;
   }
-
-  std::unique_ptr<PacketSource> source;
-  try {
-    source = OpenInput(options);
-  } catch (const InputError& problem) {
-    return Fail(kExitInputError, problem.what());
-  }
-  return DecodePackets(options, manager.get(), *source);
+  return DecodeInputs(options, manager.get());
 }
 
 }  // namespace

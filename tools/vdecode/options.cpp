@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <charconv>
 #include <iostream>
 #include <limits>
@@ -54,7 +55,8 @@ void Define(CLI::App& app, Options& options, Arguments& raw) {
   app.description("Decodes captured Ethernet frames with the VEL decoding engine.");
   app.footer("Exit status: 0 when every packet was decoded, 1 for a problem with the input, 2 for a bad command line.");
   app.set_version_flag("--version", std::string("vdecode ") + VDECODE_VERSION);
-  app.add_option("file", options.file, "Capture file to read, pcap or pcapng; - reads standard input")->type_name("FILE");
+  app.add_option("FILE", options.files, "Capture files to read, pcap or pcapng, one after the other; - reads standard input")
+      ->type_name("");
 
   auto* hex = app.add_option("--hex", raw.hex, "Decode one frame given as hex digits (blanks and colons allowed)")
                   ->type_name("HEX");
@@ -71,8 +73,8 @@ void Define(CLI::App& app, Options& options, Arguments& raw) {
       ->type_name("FORMAT")
       ->check(CLI::IsMember({"r", "a", "ad", "e"}));
 
-  app.add_option("-c,--count", options.count, "Stop after N packets")->type_name("N")->check(kCount);
-  app.add_option("--packet", options.onlyPacket, "Decode only packet N (1-based)")->type_name("N")->check(kCount);
+  app.add_option("-c,--count", options.count, "Stop after N packets of each input")->type_name("N")->check(kCount);
+  app.add_option("--packet", options.onlyPacket, "Decode only packet N (1-based) of each input")->type_name("N")->check(kCount);
   auto* offset =
       app.add_option("--offset", options.offset, "Show the item that covers frame byte N")->type_name("N")->check(kOffset);
   app.add_option("--select", options.select, "Select the item with this identity (name and its parents' names) in every packet")
@@ -109,12 +111,15 @@ void Complete(Options& options, const Arguments& raw) {
   if (!raw.language.empty()) options.language = kLanguages.at(raw.language);
 
   if (options.command != Command::kDecode) {
-    if (!options.file.empty()) throw UsageError("a capture file cannot be combined with --modules, --register or --unregister");
+    if (!options.files.empty())
+      throw UsageError("a capture file cannot be combined with --modules, --register or --unregister");
     return;
   }
   options.hexInput = raw.hex.has_value();
-  if (options.hexInput && !options.file.empty()) throw UsageError("give either a capture file or --hex, not both");
-  if (!options.hexInput && options.file.empty())
+  if (options.hexInput && !options.files.empty()) throw UsageError("give either capture files or --hex, not both");
+  if (std::count(options.files.begin(), options.files.end(), "-") > 1)
+    throw UsageError("standard input (-) can be read only once");
+  if (!options.hexInput && options.files.empty())
     throw UsageError("no input: give a capture file (- for standard input) or --hex HEX; see --help");
   if (options.hexInput) {
     try {

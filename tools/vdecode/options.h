@@ -24,8 +24,9 @@ enum class TimeFormat { kRelative, kAbsolute, kAbsoluteWithDate, kEpoch };
 struct Options {
   Command command = Command::kDecode;
 
-  // Input: a capture file ("-" for standard input) or one frame given as hex.
-  std::string file;
+  // Input: capture files, decoded one after the other ("-" for standard
+  // input), or one frame given as hex.
+  std::vector<std::string> files;
   bool hexInput = false;
   std::vector<uint8_t> hexFrame;
   uint64_t hexTimestamp = 0;
@@ -36,6 +37,7 @@ struct Options {
   TimeFormat timeFormat = TimeFormat::kRelative;
   bool quiet = false;
 
+  // Per input: the first N packets, or packet N alone.
   std::optional<uint64_t> count;
   std::optional<uint64_t> onlyPacket;
   std::optional<uint32_t> offset;
