@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "engine/class_table.h"
+#include "decoders/transport/transport_checksum.h"
 #include "vel/module_base.h"
 
 namespace vel {
@@ -12,19 +13,18 @@ namespace vel {
 namespace {
 
 // Labels and texts.
-constexpr uint32_t kBytes = 113, kChecksum = 126, kCorrect = 130, kIncorrect = 131;
+constexpr uint32_t kBytes = 113, kChecksum = 126;
 constexpr uint32_t kLength = 166, kFlags = 172, kCode = 224, kSequenceNumber = 226;
 constexpr uint32_t kSourcePort = 1150, kDestinationPort = 1151, kAckNumber = 1152, kTcpOffset = 1153;
 constexpr uint32_t kWindow = 1154, kUrgentPointer = 1155, kOption = 1168;
 constexpr uint32_t kMaximumSegmentSize = 1171, kWindowScale = 1172, kTs = 1174, kTsEcho = 1175, kCount = 1179;
 constexpr uint32_t kSummary = 1180, kSummaryWithFlags = 1181;
-constexpr uint32_t kNotVerifiedQuoted = 1183, kNotVerifiedTruncated = 1184, kInvalidOptionLength = 1185;
+constexpr uint32_t kInvalidOptionLength = 1185;
 
 // Header layout.
 constexpr uint32_t kFixedHeaderLength = 20;
 constexpr uint32_t kChecksumOffset = 16;
 constexpr uint8_t kIpProtocolTcp = 6;
-constexpr uint32_t kIPv4FixedHeaderLength = 20, kIPv6HeaderLength = 40;
 
 // The flags byte: one child per flag, most significant first.
 constexpr uint32_t kUrg = 0x20, kAck = 0x10, kPsh = 0x08, kRst = 0x04, kSyn = 0x02, kFin = 0x01;
@@ -71,7 +71,7 @@ uint32_t Bit(uint32_t flags, uint32_t mask) { return (flags & mask) ? 1 : 0; }
 
 }  // namespace
 
-class CTCPDecoder : public CVELBaseModuleCLSIDImplT<CTCPDecoder, 2, kClsid> {
+class CTCPDecoder : public TransportChecksumT<CVELBaseModuleCLSIDImplT<CTCPDecoder, 2, kClsid>> {
  protected:
   bool CanAccept(IVELDcoder* input) override { return InputTypeIn(input, {1, 52}); }
 
@@ -122,48 +122,7 @@ class CTCPDecoder : public CVELBaseModuleCLSIDImplT<CTCPDecoder, 2, kClsid> {
 
   void AddChecksum() {
     Item* item = AddWordItem(Group(), Res(kChecksum));
-    if (VerifyChecksum()) JudgeChecksum(item);
-  }
-
-  // Checks the segment against the datagram that carries it: the nearest IP
-  // header before this layer gives the pseudo-header, and the segment runs
-  // from this layer to that datagram's end (so headers in between, such as
-  // IPv6 extension headers, are left out).
-  void JudgeChecksum(Item* item) {
-    if (Packet()->nQuotedDatagram) return SetComment(item, Res(kNotVerifiedQuoted));
-    const uint8_t* ipv4 = HeaderBeforeLayer(Packet()->pIPv4Header);
-    const uint8_t* ipv6 = HeaderBeforeLayer(Packet()->pIPv6Header);
-    // Without an IP header there is no pseudo-header to disprove the field with.
-    if (!ipv4 && !ipv6) return SetComment(item, Res(kCorrect));
-    bool overIPv6 = ipv6 && (!ipv4 || ipv6 > ipv4);
-    ByteView frame(Packet()->pFrameData, Packet()->pFrameData, Packet()->FrameEnd());
-    uint32_t ip = static_cast<uint32_t>((overIPv6 ? ipv6 : ipv4) - Packet()->pFrameData);
-    uint32_t ipHeaderSize = overIPv6 ? kIPv6HeaderLength : kIPv4FixedHeaderLength;
-    if (!frame.Has(ip, ipHeaderSize)) return SetComment(item, Res(kNotVerifiedTruncated));
-    uint32_t datagramEnd = overIPv6 ? ip + kIPv6HeaderLength + frame.U16(ip + 4) : ip + frame.U16(ip + 2);
-    if (datagramEnd > frame.size() || datagramEnd < LayerOffset() + kChecksumOffset + 2)
-      return SetComment(item, Res(kNotVerifiedTruncated));
-
-    ByteView segment = frame.Sub(LayerOffset(), datagramEnd - LayerOffset());
-    uint8_t pseudo[kPseudoHeaderIPv6Size];
-    if (overIPv6)
-      PseudoHeaderIPv6(frame.data() + ip, kIpProtocolTcp, segment.size(), pseudo);
-    else
-      PseudoHeaderIPv4(frame.data() + ip, kIpProtocolTcp, segment.size(), pseudo);
-    uint32_t expected = ExpectedChecksum(pseudo, overIPv6 ? kPseudoHeaderIPv6Size : kPseudoHeaderIPv4Size,
-                                         segment.data(), segment.size(), kChecksumOffset);
-    uint32_t field = segment.U16(kChecksumOffset);
-    // One's-complement arithmetic has two zeros: 0xFFFF stands for a computed 0.
-    if (field == expected || (expected == 0 && field == 0xFFFF)) return SetComment(item, Res(kCorrect));
-    TextBuffer comment;
-    SetComment(item, Format(comment, u"%s 0x%04x", Res(kIncorrect), expected));
-    SetItemSeverity(item, VEL_SST_INFOMATION);
-    RaisePacketSeverity(VEL_SST_INFOMATION);
-  }
-
-  // header when it starts before this layer, else null.
-  const uint8_t* HeaderBeforeLayer(const uint8_t* header) const {
-    return header && header < Layer().data() ? header : nullptr;
+    if (VerifyChecksum()) JudgeTransportChecksum(item, kIpProtocolTcp, kChecksumOffset);
   }
 
   // "Seq = …, Ack = …, Win = …,Len = …" and, when flags are set, their names
