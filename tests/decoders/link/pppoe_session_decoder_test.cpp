@@ -183,23 +183,9 @@ TEST(PPPoESessionDecoder, IPv4IsHandedOnAndOtherPayloadsShown) {
     TruncationSweep(m.get(), frame);
 }
 
-// The frames of a classic little-endian pcap file of tests/data.
-std::vector<Bytes> PcapFrames(const std::string& name) {
-  Bytes file = ReadDataFile(name);
-  std::vector<Bytes> frames;
-  for (size_t at = 24; at + 16 <= file.size();) {
-    size_t length = file[at + 8] | file[at + 9] << 8 | file[at + 10] << 16 | size_t{file[at + 11]} << 24;
-    at += 16;
-    if (at + length > file.size()) break;
-    frames.emplace_back(file.begin() + at, file.begin() + at + length);
-    at += length;
-  }
-  return frames;
-}
-
 TEST(PPPoECaptures, DiscoveryAndSessionCaptures) {
   auto m = MakeManager();
-  std::vector<Bytes> padi = PcapFrames("tcpdump/pppoe.pcap"), echoes = PcapFrames("tcpdump/pppoes.pcap");
+  std::vector<Bytes> padi = ReadPcapFrames("tcpdump/pppoe.pcap"), echoes = ReadPcapFrames("tcpdump/pppoes.pcap");
   ASSERT_EQ(padi.size(), 1u);
   ASSERT_EQ(echoes.size(), 2u);
   for (const Bytes& frame : {padi[0], echoes[0], echoes[1]}) TruncationSweep(m.get(), frame);

@@ -166,30 +166,16 @@ TEST(IGMPDecoder, EveryCaptureLengthOfEveryFrame) {
     TruncationSweep(m.get(), *frame);
 }
 
-// The frames of a classic pcap file (24-byte file header, 16-byte record headers, little-endian).
-std::vector<Bytes> PcapFrames(const std::string& name) {
-  Bytes file = ReadDataFile(name);
-  std::vector<Bytes> frames;
-  for (size_t at = 24; at + 16 <= file.size();) {
-    uint32_t length = file[at + 8] | file[at + 9] << 8 | file[at + 10] << 16 | uint32_t{file[at + 11]} << 24;
-    at += 16;
-    if (length > file.size() - at) break;
-    frames.emplace_back(file.begin() + static_cast<ptrdiff_t>(at), file.begin() + static_cast<ptrdiff_t>(at + length));
-    at += length;
-  }
-  return frames;
-}
-
 TEST(IGMPDecoder, RealCaptures) {
   auto m = MakeManager();
   for (const char* name : {"tcpdump/IGMP_V1.pcap", "tcpdump/IGMP_V2.pcap", "tcpdump/igmpv3-queries.pcap",
                            "tcpdump/mrinfo_query.pcap"}) {
-    std::vector<Bytes> frames = PcapFrames(name);
+    std::vector<Bytes> frames = ReadPcapFrames(name);
     ASSERT_FALSE(frames.empty()) << name;
     for (const Bytes& frame : frames) TruncationSweep(m.get(), frame);
   }
 
-  std::vector<Bytes> v1 = PcapFrames("tcpdump/IGMP_V1.pcap");
+  std::vector<Bytes> v1 = ReadPcapFrames("tcpdump/IGMP_V1.pcap");
   auto query = Decode(m.get(), v1[0]);
   EXPECT_EQ(CommentOf(FindItem(Igmp(query.get()), "Type")), "IGMP(v1) Query");
   EXPECT_EQ(CommentOf(FindItem(Igmp(query.get()), "Checksum")), "Correct");
@@ -197,7 +183,7 @@ TEST(IGMPDecoder, RealCaptures) {
   auto report = Decode(m.get(), v1[1]);
   EXPECT_EQ(SummaryOf(Igmp(report.get())), "Host Membership Report 224.0.0.252");
 
-  std::vector<Bytes> v2 = PcapFrames("tcpdump/IGMP_V2.pcap");
+  std::vector<Bytes> v2 = ReadPcapFrames("tcpdump/IGMP_V2.pcap");
   auto v2Query = Decode(m.get(), v2[0]);
   EXPECT_EQ(CommentOf(FindItem(Igmp(v2Query.get()), "Type")), "IGMP(v2) Query");
   auto leave = Decode(m.get(), v2[4]);
@@ -205,7 +191,7 @@ TEST(IGMPDecoder, RealCaptures) {
   EXPECT_EQ(CommentOf(FindItem(Igmp(leave.get()), "Checksum")), "Correct");
 
   // A DVMRP message (type 0x13) has no fields shown.
-  auto dvmrp = Decode(m.get(), PcapFrames("tcpdump/mrinfo_query.pcap")[0]);
+  auto dvmrp = Decode(m.get(), ReadPcapFrames("tcpdump/mrinfo_query.pcap")[0]);
   EXPECT_TRUE(Igmp(dvmrp.get())->Children().empty());
 }
 

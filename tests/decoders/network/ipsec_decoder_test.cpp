@@ -143,30 +143,16 @@ TEST(IPsecDecoders, EveryCaptureLengthOfEveryFrame) {
   for (const Bytes* frame : {&kAhTcp, &kAhEsp, &kAhLengthZero, &kEsp}) TruncationSweep(m.get(), *frame);
 }
 
-// The frames of a classic pcap file (24-byte file header, 16-byte record headers, little-endian).
-std::vector<Bytes> PcapFrames(const std::string& name) {
-  Bytes file = ReadDataFile(name);
-  std::vector<Bytes> frames;
-  for (size_t at = 24; at + 16 <= file.size();) {
-    uint32_t length = file[at + 8] | file[at + 9] << 8 | file[at + 10] << 16 | uint32_t{file[at + 11]} << 24;
-    at += 16;
-    if (length > file.size() - at) break;
-    frames.emplace_back(file.begin() + static_cast<ptrdiff_t>(at), file.begin() + static_cast<ptrdiff_t>(at + length));
-    at += length;
-  }
-  return frames;
-}
-
 TEST(IPsecDecoders, RealCaptures) {
   auto m = MakeManager();
   for (const char* name :
        {"tcpdump/02-sunrise-sunset-esp.pcap", "tcpdump/08-sunrise-sunset-esp2.pcap", "tcpdump/OSPFv3_with_AH.pcap"}) {
-    std::vector<Bytes> frames = PcapFrames(name);
+    std::vector<Bytes> frames = ReadPcapFrames(name);
     ASSERT_FALSE(frames.empty()) << name;
     for (const Bytes& frame : frames) TruncationSweep(m.get(), frame);
   }
 
-  std::vector<Bytes> esp = PcapFrames("tcpdump/02-sunrise-sunset-esp.pcap");
+  std::vector<Bytes> esp = ReadPcapFrames("tcpdump/02-sunrise-sunset-esp.pcap");
   auto first = Decode(m.get(), esp[0]);
   EXPECT_EQ(ValueOf(FindItem(Esp(first.get()), "ESP SPI")), "305419896 (0x12345678)");
   EXPECT_EQ(SummaryOf(Esp(first.get())), "ESP (SPI = 12345678, Sequence = 1)");
@@ -174,7 +160,7 @@ TEST(IPsecDecoders, RealCaptures) {
   EXPECT_EQ(SummaryOf(Esp(second.get())), "ESP (SPI = 12345678, Sequence = 2)");
 
   // An authentication header inside IPv6 belongs to the IPv6 decoder: the AH module takes only IPv4 input.
-  for (const Bytes& frame : PcapFrames("tcpdump/OSPFv3_with_AH.pcap")) {
+  for (const Bytes& frame : ReadPcapFrames("tcpdump/OSPFv3_with_AH.pcap")) {
     auto info = Decode(m.get(), frame);
     EXPECT_EQ(FindGroupNth(info.get(), "AH - ", 0), nullptr);
   }
