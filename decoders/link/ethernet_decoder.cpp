@@ -65,12 +65,6 @@ class CEthernetDcoder : public CVELBaseModuleCLSIDImplT<CEthernetDcoder, kEthern
     return std::u16string(name.view());
   }
 
-  // The long catalogue name of the next layer.
-  Text NextLayerName() const {
-    const char16_t* name = ProtocolLongName(NextProtocol());
-    return name ? name : ProtocolLongName(0);
-  }
-
   void AddTypeField() {
     TextBuffer value;
     AddTextItem(Group(), 2, Res(kType), Format(value, u"0x%04X", AtCursor().U16(0)), NextLayerName());

@@ -49,11 +49,6 @@ class CVlanDecoder : public CVELBaseModuleCLSIDImplT<CVlanDecoder, 326, kClsid> 
     TextBuffer value;
     AddTextItem(Group(), 2, Res(kVlanName), Format(value, u"0x%x", AtCursor().U16(0)), NextLayerName());
   }
-
-  Text NextLayerName() const {
-    const char16_t* name = ProtocolLongName(NextProtocol());
-    return name ? name : ProtocolLongName(0);
-  }
 };
 
 VEL_REGISTER_MODULE(CVlanDecoder, 29, u"Vlan", u"Virtual Local Area Network");

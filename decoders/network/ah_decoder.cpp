@@ -44,13 +44,6 @@ class CAHDecoder : public CVELBaseModuleCLSIDImplT<CAHDecoder, kAH, kClsid> {
     AddHexItem(Group(), Res(kIcv), headerSize - kFixedSize);
     ForwardPayload();
   }
-
- private:
-  // The layer list, not the header byte, names the next layer.
-  Text NextLayerName() const {
-    const char16_t* name = ProtocolLongName(NextProtocol());
-    return name ? name : ProtocolLongName(0);
-  }
 };
 
 VEL_REGISTER_MODULE(CAHDecoder, 26, u"AH Decoder", u"Authentication header decoder");

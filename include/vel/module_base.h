@@ -87,6 +87,12 @@ class CVELBaseModule : public DispatchImpl<IVELDcoder, ModuleDispatch> {
   // index - 1, unless the decoder chose another.
   uint32_t NextProtocol() const { return next_; }
   void SetNextProtocol(uint32_t type) { next_ = type; }
+  // The catalogue's long name of the next protocol; a type without a row is
+  // named as the unknown protocol.
+  Text NextLayerName() const {
+    const char16_t* name = ProtocolLongName(next_);
+    return name ? name : ProtocolLongName(0);
+  }
 
   // ---- Per-call state ----
   ParsedPacket* Packet() const { return packet_; }
