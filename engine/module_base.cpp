@@ -15,6 +15,7 @@ namespace {
 constexpr uint32_t kTruncatedLabel = 1005;
 constexpr uint32_t kTruncatedComment = 1006;
 constexpr uint32_t kHexItemDigitBytes = 32;
+constexpr uint32_t kChecksumCorrect = 130, kChecksumIncorrect = 131;
 
 CVELPacketsDecodingItem* Impl(Item* item) { return static_cast<CVELPacketsDecodingItem*>(item); }
 
@@ -247,6 +248,20 @@ bool CVELBaseModule::VerifyChecksum() const {
 
 void CVELBaseModule::RaisePacketSeverity(uint32_t severity) {
   if (info_) info_->put_Severity(severity);
+}
+
+void CVELBaseModule::ShowChecksumVerdict(Item* item, bool correct, uint32_t expected) {
+  if (correct) return SetComment(item, Res(kChecksumCorrect));
+  TextBuffer comment;
+  SetComment(item, Format(comment, u"%s 0x%04x", Res(kChecksumIncorrect), expected));
+  SetItemSeverity(item, VEL_SST_INFOMATION);
+  RaisePacketSeverity(VEL_SST_INFOMATION);
+}
+
+void CVELBaseModule::JudgeInternetChecksum(Item* item, ByteView data, uint32_t checksumOffset) {
+  const uint8_t* bytes = data.Bytes(0, data.size());
+  bool correct = (InternetChecksum(bytes, data.size()) & 0xFFFF) == 0;
+  ShowChecksumVerdict(item, correct, correct ? 0 : ExpectedChecksum(nullptr, 0, bytes, data.size(), checksumOffset));
 }
 
 void CVELBaseModule::Skip(uint32_t count) {

@@ -11,7 +11,7 @@ namespace vel {
 namespace {
 
 // Labels and texts.
-constexpr uint32_t kReserved = 117, kChecksum = 126, kCorrect = 130, kIncorrect = 131;
+constexpr uint32_t kReserved = 117, kChecksum = 126;
 constexpr uint32_t kType = 223, kCode = 224, kIdentifier = 225, kSequenceNumber = 226, kUnused = 243;
 constexpr uint32_t kPointer = 249, kGatewayAddress = 254;
 constexpr uint32_t kOriginateTimestamp = 255, kReceiveTimestamp = 256, kTransmitTimestamp = 257;
@@ -213,18 +213,7 @@ class CICMPDecoder : public CVELBaseModuleCLSIDImplT<CICMPDecoder, 15, kClsid> {
   // The checksum covers the message from its first byte to the end of the
   // captured data; a wrong one is answered with the value it should hold.
   void JudgeChecksum(Item* item) {
-    if (!VerifyChecksum()) return;
-    const ByteView message = Layer();
-    const uint8_t* bytes = message.Bytes(0, message.size());
-    if (InternetChecksum(bytes, message.size()) == 0) {
-      SetComment(item, Res(kCorrect));
-      return;
-    }
-    TextBuffer comment;
-    SetComment(item, Format(comment, u"%s 0x%04x", Res(kIncorrect),
-                            ExpectedChecksum(nullptr, 0, bytes, message.size(), kChecksumOffset)));
-    SetItemSeverity(item, VEL_SST_INFOMATION);
-    RaisePacketSeverity(VEL_SST_INFOMATION);
+    if (VerifyChecksum()) JudgeInternetChecksum(item, Layer(), kChecksumOffset);
   }
 
   void AddCodeAndChecksum() {

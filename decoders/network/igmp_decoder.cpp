@@ -17,7 +17,6 @@ constexpr uint32_t kSourceAddress = 358;
 // Comments and summaries.
 constexpr uint32_t kSuppressRouterSide = 354;
 constexpr uint32_t kQuerySummary = 345, kReportSummary = 349, kLeaveSummary = 352;
-constexpr uint32_t kCorrect = 130, kIncorrect = 131;
 
 // Message types. A query with a zero max response time is a version 1 query.
 constexpr uint32_t kQuery = 0x11, kV1Report = 0x12, kV2Report = 0x16, kLeave = 0x17, kV3Report = 0x22;
@@ -58,7 +57,7 @@ class CIGMPDecoder : public CVELBaseModuleCLSIDImplT<CIGMPDecoder, kIGMP, kClsid
       AddMulticastAddress(type);
     if (type == kV3Report) AddSourceFields();
     SetGroupLength();
-    if (VerifyChecksum()) ShowChecksumVerdict(checksum, message);
+    if (VerifyChecksum()) JudgeInternetChecksum(checksum, message, kChecksumOffset);
   }
 
  private:
@@ -114,15 +113,6 @@ class CIGMPDecoder : public CVELBaseModuleCLSIDImplT<CIGMPDecoder, kIGMP, kClsid
     char16_t address[kIPv4TextSize];
     IPv4Text(AtCursor().Bytes(0, kAddressSize), address);
     AddTextItem(Group(), kAddressSize, Res(kSourceAddress), address, {}, VEL_DII_IP_ADRESS);
-  }
-
-  // The checksum covers the message up to the end of the captured data.
-  void ShowChecksumVerdict(Item* checksum, ByteView message) {
-    if ((InternetChecksum(message.data(), message.size()) & 0xFFFF) == 0) return SetComment(checksum, Res(kCorrect));
-    uint32_t expected = ExpectedChecksum(nullptr, 0, message.data(), message.size(), kChecksumOffset);
-    TextBuffer comment;
-    SetComment(checksum, Format(comment, u"%s 0x%04x", Res(kIncorrect), expected));
-    SetItemSeverity(checksum, VEL_SST_INFOMATION);
   }
 };
 

@@ -18,7 +18,7 @@ constexpr uint32_t kReserved = 117, kFragment = 118, kMoreFragment = 119, kDoNot
 constexpr uint32_t kMayFragment = 121, kLastFragment = 122, kFragmentOffset = 123, kTtl = 124;
 constexpr uint32_t kTotalLength = 104, kIdentification = 105, kFragmentFlags = 201;
 constexpr uint32_t kProtocol = 125, kChecksum = 126, kSourceIp = 127, kDestinationIp = 128;
-constexpr uint32_t kIpOptions = 129, kCorrect = 130, kIncorrect = 131;
+constexpr uint32_t kIpOptions = 129;
 constexpr uint32_t kShouldCopy = 132, kDoNotCopy = 133, kCopyFlag = 134, kClass = 138, kNumber = 333;
 constexpr uint32_t kRouterAlert = 159, kLength = 166, kDataPointer = 167, kRouterIpAddress = 169;
 constexpr uint32_t kOptionData = 170, kOverflow = 171, kFlags = 172, kTimestamps = 176, kIpAddress = 177;
@@ -214,14 +214,7 @@ class CIPv4Decoder : public CVELBaseModuleCLSIDImplT<CIPv4Decoder, 1, kClsid> {
       AddWordItem(Group(), Res(kChecksum), Res(kNotVerifiedTruncated));
       return;
     }
-    const uint8_t* bytes = header.Bytes(0, headerLength);
-    if (InternetChecksum(bytes, headerLength) == 0) {
-      AddWordItem(Group(), Res(kChecksum), Res(kCorrect));
-      return;
-    }
-    TextBuffer comment;
-    Format(comment, u"%s 0x%04x", Res(kIncorrect), ExpectedChecksum(nullptr, 0, bytes, headerLength, kChecksumOffset));
-    MarkSeverity(AddWordItem(Group(), Res(kChecksum), comment), VEL_SST_INFOMATION);
+    JudgeInternetChecksum(AddWordItem(Group(), Res(kChecksum)), header.Sub(0, headerLength), kChecksumOffset);
   }
 
   void AddAddress(uint32_t label, uint32_t itemType) {

@@ -73,7 +73,8 @@ uint32_t Bit(uint32_t flags, uint32_t mask) { return (flags & mask) ? 1 : 0; }
 
 class CTCPDecoder : public TransportChecksumT<CVELBaseModuleCLSIDImplT<CTCPDecoder, 2, kClsid>> {
  protected:
-  bool CanAccept(IVELDcoder* input) override { return InputTypeIn(input, {1, 52}); }
+  // IPv4, IPv6, and the authentication header that the layer list names the segment after.
+  bool CanAccept(IVELDcoder* input) override { return InputTypeIn(input, {1, 52, 39}); }
 
   void DecodeLayer() override {
     ByteView header = Layer();

@@ -12,17 +12,16 @@ namespace vel {
 template <class Base>
 class TransportChecksumT : public Base {
  protected:
-  using Base::Packet, Base::Layer, Base::LayerOffset, Base::SetComment, Base::SetItemSeverity,
-      Base::RaisePacketSeverity;
+  using Base::Packet, Base::Layer, Base::LayerOffset, Base::SetComment, Base::ShowChecksumVerdict;
 
   void JudgeTransportChecksum(Item* item, uint8_t ipProtocol, uint32_t checksumOffset) {
-    constexpr uint32_t kCorrect = 130, kIncorrect = 131, kNotVerifiedQuoted = 1183, kNotVerifiedTruncated = 1184;
+    constexpr uint32_t kNotVerifiedQuoted = 1183, kNotVerifiedTruncated = 1184;
     constexpr uint32_t kIPv4FixedHeaderLength = 20, kIPv6HeaderLength = 40;
     if (Packet()->nQuotedDatagram) return SetComment(item, Res(kNotVerifiedQuoted));
     const uint8_t* ipv4 = HeaderBeforeLayer(Packet()->pIPv4Header);
     const uint8_t* ipv6 = HeaderBeforeLayer(Packet()->pIPv6Header);
     // Without an IP header there is no pseudo-header to disprove the field with.
-    if (!ipv4 && !ipv6) return SetComment(item, Res(kCorrect));
+    if (!ipv4 && !ipv6) return ShowChecksumVerdict(item, true, 0);
     bool overIPv6 = ipv6 && (!ipv4 || ipv6 > ipv4);
     ByteView frame(Packet()->pFrameData, Packet()->pFrameData, Packet()->FrameEnd());
     uint32_t ip = static_cast<uint32_t>((overIPv6 ? ipv6 : ipv4) - Packet()->pFrameData);
@@ -42,11 +41,7 @@ class TransportChecksumT : public Base {
                                          segment.data(), segment.size(), checksumOffset);
     uint32_t field = segment.U16(checksumOffset);
     // One's-complement arithmetic has two zeros: 0xFFFF stands for a computed 0.
-    if (field == expected || (expected == 0 && field == 0xFFFF)) return SetComment(item, Res(kCorrect));
-    TextBuffer comment;
-    SetComment(item, Format(comment, u"%s 0x%04x", Res(kIncorrect), expected));
-    SetItemSeverity(item, VEL_SST_INFOMATION);
-    RaisePacketSeverity(VEL_SST_INFOMATION);
+    ShowChecksumVerdict(item, field == expected || (expected == 0 && field == 0xFFFF), expected);
   }
 
  private:

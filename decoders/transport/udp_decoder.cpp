@@ -23,7 +23,8 @@ constexpr CLSID kClsid = MakeGuid("{7D3453AE-DFA1-4BFE-BAD3-6FB6D01AE91A}");
 
 class CUDPDecoder : public TransportChecksumT<CVELBaseModuleCLSIDImplT<CUDPDecoder, 20, kClsid>> {
  protected:
-  bool CanAccept(IVELDcoder* input) override { return InputTypeIn(input, {1, 52}); }
+  // IPv4, IPv6, and the authentication header that the layer list names the segment after.
+  bool CanAccept(IVELDcoder* input) override { return InputTypeIn(input, {1, 52, 39}); }
 
   // The length field is shown as it is, not compared with the IP length or
   // the captured data.

@@ -106,6 +106,13 @@ class CVELBaseModule : public DispatchImpl<IVELDcoder, ModuleDispatch> {
   uint32_t GroupIndex() const;
   // Raises the packet's severity.
   void RaisePacketSeverity(uint32_t severity);
+  // The verdict on a checksum item: "Correct", or "Incorrect, should be
+  // 0x%04x" of the value the field should hold, which puts severity 1 on the
+  // item and the packet.
+  void ShowChecksumVerdict(Item* item, bool correct, uint32_t expected);
+  // The same for an Internet checksum over data, whose field lies at
+  // checksumOffset of it.
+  void JudgeInternetChecksum(Item* item, ByteView data, uint32_t checksumOffset);
 
   // ---- Bounded reading ----
   // From the start of this layer / from the cursor to the end of the captured data.

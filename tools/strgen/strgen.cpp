@@ -1,6 +1,8 @@
-// Compiles the readable string-table sources (one per language) into C++ data.
+// Compiles the readable string-table sources into C++ data. Each language may
+// be spread over several files (one per decoder family); an id stands in one
+// file only.
 //
-//   strgen ENGLISH.txt CHINESE.txt OUTPUT.cpp
+//   strgen OUTPUT.cpp --en ENGLISH.txt... --zh CHINESE.txt...
 //
 // Source lines are "id<TAB>text"; '#' starts a comment line. The text runs to
 // the end of the line, blanks included; \\, \t, \n and \r are escapes.
@@ -110,15 +112,26 @@ void Emit(std::ostream& out, const char* name, const Table& table) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4) {
-    std::cerr << "usage: strgen ENGLISH.txt CHINESE.txt OUTPUT.cpp\n";
+  if (argc < 3) {
+    std::cerr << "usage: strgen OUTPUT.cpp --en ENGLISH.txt... --zh CHINESE.txt...\n";
     return 2;
   }
   Table english, chinese;
-  if (!Load(argv[1], english) || !Load(argv[2], chinese)) return 1;
+  Table* language = nullptr;
+  for (int i = 2; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (arg == "--en" || arg == "--zh") {
+      language = arg == "--en" ? &english : &chinese;
+    } else if (!language) {
+      std::cerr << "strgen: " << arg << ": name --en or --zh before the files\n";
+      return 2;
+    } else if (!Load(arg, *language)) {
+      return 1;
+    }
+  }
   for (const auto& [id, text] : chinese) {
     if (!english.count(id)) {
-      std::cerr << argv[2] << ": id " << id << " has no English text\n";
+      std::cerr << "strgen: Chinese id " << id << " has no English text\n";
       return 1;
     }
   }
@@ -128,7 +141,7 @@ int main(int argc, char** argv) {
   Emit(out, "kEnglish", english);
   Emit(out, "kChinese", chinese);
   out << "}  // namespace vel::string_data\n";
-  std::ofstream file(argv[3], std::ios::binary);
+  std::ofstream file(argv[1], std::ios::binary);
   file << out.str();
   return file ? 0 : 1;
 }
