@@ -1,7 +1,7 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "engine/test_module.h"
+#include "test_module.h"
 #include "test_support.h"
 
 namespace vel::test {

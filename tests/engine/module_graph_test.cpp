@@ -1,4 +1,4 @@
-#include "engine/test_module.h"
+#include "test_module.h"
 #include "test_support.h"
 
 namespace vel::test {

@@ -87,60 +87,6 @@ const Bytes kRouterAdvertisementOptions = MessageFrame(
     "1802 3008 00000384 0000000000000000"
     "1f02 0000 00000258 036c616e00000000");
 
-// A host name table that knows the vendor of 00:0C:29 only.
-struct NoMembers {
-  static std::span<const dispatch::Member> Members() { return {}; }
-};
-class VendorTable : public DispatchImpl<IVELNameTable, NoMembers> {
- public:
-  using Interfaces = std::tuple<IVELNameTable>;
-  virtual ~VendorTable() = default;
-  HRESULT get_Count(uint32_t* count) override {
-    *count = 1;
-    return S_OK;
-  }
-  HRESULT LookupName(uint32_t oui, BSTR* name) override {
-    if (oui != 0x000C29) return S_FALSE;
-    *name = AllocBstr(u"VMware");
-    return S_OK;
-  }
-};
-
-void SetVendorTable(IOrvDecoderManager* manager) {
-  IDispatch* table = nullptr;
-  ASSERT_EQ(S_OK, CComObject<VendorTable>::CreateInstance(IDispatch::kIID, reinterpret_cast<void**>(&table)));
-  EXPECT_EQ(S_OK, manager->put_NameTableObj(table));
-  table->Release();
-}
-
-struct Field {
-  const char* label;
-  uint32_t start, length;
-  const char* value;
-  const char* comment;
-  uint32_t type;
-};
-
-void ExpectFields(const CVELPacketsDecodingItem* group, std::initializer_list<Field> fields) {
-  ASSERT_NE(group, nullptr);
-  std::vector<std::string> labels;
-  for (const Field& f : fields) labels.push_back(f.label);
-  ASSERT_EQ(ChildNames(group), labels);
-  uint32_t i = 0;
-  for (const Field& f : fields) {
-    const CVELPacketsDecodingItem* item = group->Children()[i++];
-    EXPECT_EQ(item->startPos, f.start) << f.label;
-    EXPECT_EQ(item->length, f.length) << f.label;
-    EXPECT_EQ(ValueOf(item), f.value) << f.label;
-    EXPECT_EQ(CommentOf(item), f.comment) << f.label;
-    EXPECT_EQ(item->type, f.type) << f.label;
-  }
-}
-
-const CVELPacketsDecodingItem* Child(const CVELPacketsDecodingItem* parent, uint32_t i) {
-  return parent && i < parent->Children().size() ? parent->Children()[i] : nullptr;
-}
-
 const CVELPacketsDecodingItem* Icmpv6(IVELPacketsDecodingInfo* info) {
   return FindGroup(info, "ICMPv6 - Internet Control Message Protocol (v6)");
 }

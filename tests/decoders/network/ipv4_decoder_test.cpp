@@ -49,7 +49,6 @@ const Bytes kRoutePointerZero = Hex(
 
 const CVELPacketsDecodingItem* Ip(IVELPacketsDecodingInfo* info) { return FindGroup(info, "IP - "); }
 
-uint32_t PacketSeverity(IVELPacketsDecodingInfo* info) { return Impl(info)->Severity(); }
 
 TEST(IPv4Decoder, FixedHeader) {
   auto m = MakeManager();

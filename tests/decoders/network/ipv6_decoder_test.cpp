@@ -90,34 +90,6 @@ const Bytes kIPv6InIPv4 = Hex(
     "60000000 0008 3a 40 20010db8000000010000000000000001 20010db8000000000000000000000002"
     "80002440 0003 0004");
 
-struct Field {
-  const char* label;
-  uint32_t start, length;
-  const char* value;
-  const char* comment;
-  uint32_t type;
-};
-
-void ExpectFields(const CVELPacketsDecodingItem* group, std::initializer_list<Field> fields) {
-  ASSERT_NE(group, nullptr);
-  std::vector<std::string> labels;
-  for (const Field& f : fields) labels.push_back(f.label);
-  ASSERT_EQ(ChildNames(group), labels);
-  uint32_t i = 0;
-  for (const Field& f : fields) {
-    const CVELPacketsDecodingItem* item = group->Children()[i++];
-    EXPECT_EQ(item->startPos, f.start) << f.label;
-    EXPECT_EQ(item->length, f.length) << f.label;
-    EXPECT_EQ(ValueOf(item), f.value) << f.label;
-    EXPECT_EQ(CommentOf(item), f.comment) << f.label;
-    EXPECT_EQ(item->type, f.type) << f.label;
-  }
-}
-
-const CVELPacketsDecodingItem* Child(const CVELPacketsDecodingItem* parent, uint32_t i) {
-  return parent && i < parent->Children().size() ? parent->Children()[i] : nullptr;
-}
-
 const CVELPacketsDecodingItem* IPv6Group(IVELPacketsDecodingInfo* info) {
   return FindGroup(info, "IPv6 - Internet Protocol (v6)");
 }

@@ -47,95 +47,9 @@ const Bytes kSynOverIPv6 = Hex(
     "0db8000000000000000000000002"
     "040100500000000100000000500204004c1c0000");
 
-Bytes WithTcpChecksum(Bytes frame, uint16_t checksum, size_t tcpStart = 34) {
-  frame[tcpStart + 16] = static_cast<uint8_t>(checksum >> 8);
-  frame[tcpStart + 17] = static_cast<uint8_t>(checksum);
-  return frame;
-}
 
-bool ModuleClassExists(const CLSID& clsid) {
-  ComPtr<IVELDcoder> module;
-  return SUCCEEDED(CreateInstance(clsid, &module));
-}
-constexpr CLSID kIPv6Decoder = MakeGuid("{C78AA047-91DB-419C-917D-EC5A2136B2FE}");
-
-// The frames of a classic little-endian pcap file of tests/data.
-std::vector<Bytes> PcapFrames(const std::string& name) {
-  Bytes file = ReadDataFile(name);
-  auto u32 = [&](size_t at) { return uint32_t{file[at]} | file[at + 1] << 8 | file[at + 2] << 16 | uint32_t{file[at + 3]} << 24; };
-  std::vector<Bytes> frames;
-  for (size_t at = 24; at + 16 <= file.size();) {
-    size_t length = u32(at + 8);
-    at += 16;
-    if (at + length > file.size()) break;
-    frames.emplace_back(file.begin() + at, file.begin() + at + length);
-    at += length;
-  }
-  return frames;
-}
-
-// Stands behind the transport decoders and records each offer they make:
-// the protocol type it carries and the frame offset of its data.
-constexpr CLSID kProbeClsid = MakeGuid("{3F0C5E0B-7A61-4C2E-9D3B-51A2C0E4B7D9}");
-class CForwardProbe : public CVELBaseModuleCLSIDImplT<CForwardProbe, 0, kProbeClsid> {
- public:
-  struct Offer {
-    uint32_t protocol, offset;
-    bool operator==(const Offer&) const = default;
-  };
-  std::vector<Offer> offers;
-
-  HRESULT Decode(uint32_t nProtocol, uint8_t* pPacket, uint8_t* pDataDecoded, IVELPacketsDecodingInfo*) override {
-    const auto* packet = reinterpret_cast<const ParsedPacket*>(pPacket);
-    offers.push_back({nProtocol, static_cast<uint32_t>(pDataDecoded - packet->pFrameData)});
-    return S_FALSE;
-  }
-
- protected:
-  bool CanAccept(IVELDcoder* input) override { return InputTypeIn(input, {2, 20}); }
-  void DecodeLayer() override {}
-};
-
-// The full graph without the application decoders, so that the probe is the
-// only module the transport decoders offer their payload to.
-struct ProbedGraph {
-  ComPtr<IOrvDecoderManager> manager = MakeManager();
-  ComPtr<CComObject<CForwardProbe>> probe;
-
-  ProbedGraph() {
-    ComPtr<IIDECollection> modules;
-    manager->EnumerateModules(&modules);
-    int32_t count = 0;
-    modules->get_Count(&count);
-    for (int32_t i = 1; i <= count; ++i) {
-      Variant item;
-      modules->get_Item(Variant(i), &item);
-      ComPtr<IVELDcoder> module = ComPtr<IDispatch>(item.pdispVal).As<IVELDcoder>();
-      uint32_t type = 0;
-      module->get_ProtocolType(&type);
-      if (type != 48 && type != 1 && type != 52 && type != 2 && type != 20) manager->RemoveModule(module.get());
-    }
-    IVELDcoder* created = nullptr;
-    CComObject<CForwardProbe>::CreateInstance(IVELDcoder::kIID, reinterpret_cast<void**>(&created));
-    probe = ComPtr<CComObject<CForwardProbe>>::Adopt(static_cast<CComObject<CForwardProbe>*>(created));
-    manager->AddModule(created);
-  }
-
-  std::vector<CForwardProbe::Offer> OffersFor(const Bytes& frame) {
-    probe->offers.clear();
-    Decode(manager.get(), frame);
-    return probe->offers;
-  }
-};
-
-void ExpectItem(const CVELPacketsDecodingItem* item, uint32_t startPos, uint32_t length, const std::string& value,
-                const std::string& comment = "") {
-  ASSERT_NE(item, nullptr);
-  EXPECT_EQ(item->startPos, startPos) << Narrow(item->Name());
-  EXPECT_EQ(item->length, length) << Narrow(item->Name());
-  EXPECT_EQ(ValueOf(item), value) << Narrow(item->Name());
-  EXPECT_EQ(CommentOf(item), comment) << Narrow(item->Name());
-}
+// The graph up to the transport layer, with a probe behind TCP and UDP.
+ProbedGraph TransportGraph() { return ProbedGraph({48, 1, 52, 2, 20}, {2, 20}); }
 
 TEST(TcpDecoder, SynShowsHeaderFlagsAndSixOptions) {
   auto m = MakeManager();
@@ -298,7 +212,7 @@ TEST(TcpDecoder, NoOptionsAndPaddingInTheSummaryLength) {
 
 TEST(TcpDecoder, ChecksumVerification) {
   auto m = MakeManager();
-  Bytes wrong = WithTcpChecksum(kSyn, 0x1234);
+  Bytes wrong = WithWord(kSyn, 34 + 16, 0x1234);
   auto info = Decode(m.get(), wrong);
   const auto* checksum = FindItem(FindGroup(info.get(), "TCP - "), "Checksum");
   EXPECT_EQ(ValueOf(checksum), "4660 (0x1234)");
@@ -332,8 +246,8 @@ TEST(TcpDecoder, OptionsCutByTheCaptureKeepTheSummary) {
 }
 
 TEST(TcpDecoder, PayloadGoesToTheTypeThePortsChose) {
-  ProbedGraph graph;
-  using Offers = std::vector<CForwardProbe::Offer>;
+  ProbedGraph graph = TransportGraph();
+  using Offers = std::vector<COfferProbe::Offer>;
   EXPECT_EQ(graph.OffersFor(kRequest), (Offers{{3, 54}}));       // 1025 -> 80
   EXPECT_EQ(graph.OffersFor(kTimestamps), (Offers{{3, 66}}));    // 80 -> 1025, after the options
   EXPECT_EQ(graph.OffersFor(kBadOptionLengths), (Offers{{2, 62}}));  // 8080 is not in the port table
@@ -341,11 +255,10 @@ TEST(TcpDecoder, PayloadGoesToTheTypeThePortsChose) {
 }
 
 TEST(TcpDecoder, ChecksumOverIPv6) {
-  if (!ModuleClassExists(kIPv6Decoder)) GTEST_SKIP() << "no IPv6 decoder in this build";
   auto m = MakeManager();
   auto info = Decode(m.get(), kSynOverIPv6);
   EXPECT_EQ(CommentOf(FindItem(FindGroup(info.get(), "TCP - "), "Checksum")), "Correct");
-  Bytes wrong = WithTcpChecksum(kSynOverIPv6, 0xBEEF, 54);
+  Bytes wrong = WithWord(kSynOverIPv6, 54 + 16, 0xBEEF);
   info = Decode(m.get(), wrong);
   EXPECT_EQ(CommentOf(FindItem(FindGroup(info.get(), "TCP - "), "Checksum")), "Incorrect, should be 0x4c1c");
   TruncationSweep(m.get(), kSynOverIPv6);
@@ -357,20 +270,20 @@ TEST(TcpDecoder, TcpdumpCaptures) {
   for (const char* name : {"tcpdump/mptcp-fclose.pcap", "tcpdump/ipv4_tcp_http_xml.pcap",
                            "tcpdump/tcp_eight_lowest_weight_flags_set.pcap", "tcpdump/mptcp-dss-oobr.pcap",
                            "tcpdump/tcp_rst_data-trunc.pcap"}) {
-    std::vector<Bytes> frames = PcapFrames(name);
+    std::vector<Bytes> frames = ReadPcapFrames(name);
     ASSERT_FALSE(frames.empty()) << name;
     for (const Bytes& frame : frames) TruncationSweep(m.get(), frame);
   }
 
   // All eight flag bits set: the two high ones are drawn as 0.
-  auto info = Decode(m.get(), PcapFrames("tcpdump/tcp_eight_lowest_weight_flags_set.pcap")[0]);
+  auto info = Decode(m.get(), ReadPcapFrames("tcpdump/tcp_eight_lowest_weight_flags_set.pcap")[0]);
   const auto* tcp = FindGroup(info.get(), "TCP - ");
   EXPECT_EQ(ValueOf(FindItem(tcp, "Flags")), "0011 1111");
   EXPECT_EQ(CommentOf(FindItem(tcp, "Checksum")), "Correct");
   EXPECT_EQ(SummaryOf(tcp), "Seq = 576462951, Ack = 486026015, Win = 512,Len = 0,[ SYN FIN ACK URG RST PSH ]");
 
   // A multipath SYN: MSS, SACK permitted, timestamps, NOP, window scale, and kind 30 without a name.
-  info = Decode(m.get(), PcapFrames("tcpdump/mptcp-fclose.pcap")[2]);
+  info = Decode(m.get(), ReadPcapFrames("tcpdump/mptcp-fclose.pcap")[2]);
   tcp = FindGroup(info.get(), "TCP - ");
   EXPECT_EQ(CommentOf(FindItem(tcp, "Checksum")), "Correct");
   EXPECT_EQ(ValueOf(FindItem(FindItem(tcp, "Option 3"), "TS")), "38230 (0x00009556)");
@@ -380,7 +293,7 @@ TEST(TcpDecoder, TcpdumpCaptures) {
   EXPECT_EQ(multipath->length, 12u);
 
   // A reset whose capture stops short of the IP length.
-  info = Decode(m.get(), PcapFrames("tcpdump/tcp_rst_data-trunc.pcap")[0]);
+  info = Decode(m.get(), ReadPcapFrames("tcpdump/tcp_rst_data-trunc.pcap")[0]);
   EXPECT_EQ(CommentOf(FindItem(FindGroup(info.get(), "TCP - "), "Checksum")), "Not verified, data truncated");
 }
 

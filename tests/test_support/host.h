@@ -1,0 +1,71 @@
+// The host side of the tests: a manager with the built-in graph, decoding a
+// frame the way a host does, a vendor name table, the interface language, and
+// a probe that records what a layer hands on.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "frames.h"
+#include "vel/interfaces.h"
+#include "vel/module_base.h"
+#include "vel/registration.h"
+
+namespace vel::test {
+
+// A manager holding every built-in module, in registration order.
+ComPtr<IOrvDecoderManager> MakeManager(bool initialize = true);
+
+// Decodes one frame (or its first captureLength bytes).
+ComPtr<IVELPacketsDecodingInfo> Decode(IOrvDecoderManager* manager, const Bytes& frame);
+ComPtr<IVELPacketsDecodingInfo> Decode(IOrvDecoderManager* manager, const Bytes& frame, uint32_t captureLength);
+
+// Decodes every capture length from 0 to the whole frame, each from a heap
+// block of exactly that size, and renders each result as text.
+void TruncationSweep(IOrvDecoderManager* manager, const Bytes& frame);
+
+// Gives the manager a host name table that names one vendor: by default
+// "VMware" for the OUI 00:0C:29.
+void SetVendorTable(IOrvDecoderManager* manager, uint32_t oui = 0x000C29, std::u16string name = u"VMware");
+
+// The thread's interface language is Chinese while this lives.
+struct ChineseInterface {
+  ChineseInterface();
+  ~ChineseInterface();
+};
+
+// Stands behind the modules of the given protocol types and records each
+// offer they make: the protocol type it carries and the frame offset of its
+// data. It takes nothing.
+inline constexpr CLSID kOfferProbeClsid = MakeGuid("{8E4D2A17-C35B-4F60-A9E1-6B7C0D2F3A85}");
+class COfferProbe : public CVELBaseModuleCLSIDImplT<COfferProbe, 0, kOfferProbeClsid> {
+ public:
+  struct Offer {
+    uint32_t protocol, offset;
+    bool operator==(const Offer&) const = default;
+  };
+  std::vector<Offer> offers;
+  std::vector<uint32_t> inputs;
+
+  HRESULT Decode(uint32_t nProtocol, uint8_t* pPacket, uint8_t* pDataDecoded, IVELPacketsDecodingInfo*) override;
+
+ protected:
+  bool CanAccept(IVELDcoder* input) override;
+  void DecodeLayer() override {}
+};
+
+// The built-in graph cut down to the modules of the kept protocol types, with
+// a probe behind the given inputs, so that the probe is the only module those
+// inputs offer their payload to.
+struct ProbedGraph {
+  ProbedGraph(std::initializer_list<uint32_t> keptTypes, std::initializer_list<uint32_t> probedInputs);
+  std::vector<COfferProbe::Offer> OffersFor(const Bytes& frame);
+
+  ComPtr<IOrvDecoderManager> manager;
+  ComPtr<CComObject<COfferProbe>> probe;
+};
+
+}  // namespace vel::test
