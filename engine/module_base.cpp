@@ -342,6 +342,14 @@ Item* CVELBaseModule::AddRemainingItem(Item* parent, Text name) {
   return item;
 }
 
+Item* CVELBaseModule::AddDataItem(Item* parent, Text name, uint32_t length) {
+  AtCursor().Require(0, length);
+  TextBuffer comment;
+  Item* item = AddItemAtCursor(parent, name, length, {}, Format(comment, u"%u (0x%X) Bytes Remaining", length, length), 0);
+  cursor_ += length;
+  return item;
+}
+
 Item* CVELBaseModule::AddGroupItem(Item* parent, uint32_t length, Text name, Text value, Text comment) {
   if (!parent) return nullptr;
   CVELPacketsDecodingItem* item = Impl(parent)->AddChild(name, true);

@@ -2,7 +2,8 @@
 // the IP protocol number, the IPv6 next-header chain, the PPP protocol number
 // and the TCP or UDP ports, the list of protocol types that decides which
 // module receives each layer. A header that is not captured whole ends the
-// classification where it stands.
+// classification where it stands, and so does a fragment after the first:
+// its payload continues a datagram and holds no upper-layer header.
 #include "engine/preclassification.h"
 
 #include <algorithm>
@@ -20,6 +21,7 @@ constexpr uint32_t kTypeIPv6 = 52, kTypePppoeDiscovery = 59, kTypePppoeSession =
 constexpr uint32_t kTypeVlan = 326, kTypeLldp = 327, kTypeNdp = 328, kTypeCdp = 329;
 constexpr uint32_t kEthernetIIMinimum = 1500;
 constexpr uint32_t kFirstUnmappedIpProtocol = 141;
+constexpr uint32_t kIPv4FragmentOffsetMask = 0x1FFF, kIPv6FragmentHeader = 44, kIPv6FragmentOffsetMask = 0xFFF8;
 constexpr uint8_t kCdpDestination[6] = {0x01, 0x00, 0x0C, 0xCC, 0xCC, 0xCC};
 
 // IPv6 next-header values walked as extension headers.
@@ -115,6 +117,7 @@ class Classifier {
     uint32_t headerLength = (frame_.U8(h) & 0x0F) * 4;
     p_->nIPv4HeaderLength = headerLength;
     p_->nIPv4TotalLength = frame_.U16(h + 2);
+    if (frame_.U16(h + 6) & kIPv4FragmentOffsetMask) return;
     uint32_t protocol = frame_.U8(h + 9);
     if (protocol >= kFirstUnmappedIpProtocol) return;
     Append(IpProtocolNumberToType(protocol));
@@ -143,6 +146,7 @@ class Classifier {
     uint32_t payloadLength = frame_.U16(h + 4);
     uint32_t x = h + 40;
     while (IsWalkedExtension(n)) {
+      if (n == kIPv6FragmentHeader && (frame_.U16(x + 2) & kIPv6FragmentOffsetMask)) return;
       n = frame_.U8(x);
       x += (frame_.U8(x + 1) + 1) * 8;
       if (x - (h + 40) >= payloadLength) break;

@@ -24,7 +24,7 @@ constexpr uint32_t kRouterAlert = 159, kLength = 166, kDataPointer = 167, kRoute
 constexpr uint32_t kOptionData = 170, kOverflow = 171, kFlags = 172, kTimestamps = 176, kIpAddress = 177;
 constexpr uint32_t kClassificationLevel = 334, kRouterShallExamine = 343, kProtectionAuthorityFlags = 344;
 constexpr uint32_t kNotEct = 1100, kNotVerifiedTruncated = 1101, kBadOptionLength = 1102;
-constexpr uint32_t kSummaryFormat = 1963;
+constexpr uint32_t kSummaryFormat = 1963, kFragmentData = 1013;
 
 constexpr uint32_t kFixedHeaderLength = 20;
 constexpr uint32_t kStandardIhl = 5;
@@ -145,7 +145,8 @@ class CIPv4Decoder : public CVELBaseModuleCLSIDImplT<CIPv4Decoder, 1, kClsid> {
     AddWordItem(Group(), Res(kIdentification));
     AddFragmentFields(header);
     AddByteItem(Group(), Res(kTtl));
-    AddProtocol(header.U8(9));
+    const bool laterFragment = (header.U16(6) & 0x1FFF) != 0;
+    AddProtocol(header.U8(9), laterFragment);
     AddChecksum(header, headerLength);
     AddAddress(kSourceIp, VEL_DII_SOURCE_IP);
     AddAddress(kDestinationIp, VEL_DII_DESTINATION_IP);
@@ -154,6 +155,7 @@ class CIPv4Decoder : public CVELBaseModuleCLSIDImplT<CIPv4Decoder, 1, kClsid> {
     SetSummary(Group(), FormatResText(summary, kSummaryFormat, version, ihl, header.U16(2), header.U16(4),
                                       header.U8(8), header.U8(9)));
     if (headerLength > kFixedHeaderLength) WalkOptions(headerLength - kFixedHeaderLength);
+    if (laterFragment) return ShowFragmentData(header.U16(2), headerLength);
     ForwardPayload();
   }
 
@@ -194,14 +196,24 @@ class CIPv4Decoder : public CVELBaseModuleCLSIDImplT<CIPv4Decoder, 1, kClsid> {
   }
 
   // The next layer is the pre-classification's, except inside an ICMP error,
-  // where the quoted header names its own payload.
-  void AddProtocol(uint32_t protocol) {
+  // where the quoted header names its own payload. A fragment after the first
+  // hands nothing on, but its protocol is still named.
+  void AddProtocol(uint32_t protocol, bool laterFragment) {
     if (Packet()->nQuotedDatagram)
       SetNextProtocol(IpProtocolNumberToType(protocol));
     else if (protocol == kIpProtocolIPv6)
       SetNextProtocol(kTypeIPv6);
-    const char16_t* name = ProtocolShortName(NextProtocol());
+    const char16_t* name = ProtocolShortName(laterFragment ? IpProtocolNumberToType(protocol) : NextProtocol());
     AddByteItem(Group(), Res(kProtocol), name ? Text(name) : Text());
+  }
+
+  // A fragment after the first carries the middle or the end of a datagram,
+  // not the header of the layer above: its payload is shown as data, up to
+  // the datagram's total length, and nothing is handed on.
+  void ShowFragmentData(uint32_t totalLength, uint32_t headerLength) {
+    uint32_t payload = std::min(totalLength >= headerLength ? totalLength - headerLength : Remaining(), Remaining());
+    if (payload) AddDataItem(Group(), Res(kFragmentData), payload);
+    SetGroupLength();
   }
 
   // The checksum is judged over the whole header, so only when all of it was captured.

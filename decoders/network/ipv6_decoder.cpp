@@ -3,6 +3,11 @@
 // addresses, fragment fields, authentication data, mobility messages). The
 // upper layer was found by the pre-classification's walk of the same chain;
 // this decoder names it and hands on what follows the last item it showed.
+// A fragment after the first carries no upper-layer header: its payload is
+// shown as data and nothing is handed on.
+#include <algorithm>
+#include <optional>
+
 #include "engine/class_table.h"
 #include "vel/module_base.h"
 
@@ -33,7 +38,7 @@ constexpr uint32_t kHomeKeygenToken = 1348, kCareOfNonceIndex = 1349, kCareOfKey
 constexpr uint32_t kSequence = 1351, kAcknowledge = 1352, kHomeRegistration = 1353;
 constexpr uint32_t kLinkLocalCompatibility = 1354, kKeyManagementCapability = 1355, kStatus = 1356;
 constexpr uint32_t kRefreshInterval = 1357, kAlternateCareOfAddress = 1342, kAuthenticator = 1358;
-constexpr uint32_t kHomeAddress = 1288;
+constexpr uint32_t kHomeAddress = 1288, kFragmentData = 1013;
 
 constexpr uint32_t kFixedHeaderSize = 40;
 
@@ -203,8 +208,12 @@ class CIPV6Decoder : public CVELBaseModuleCLSIDImplT<CIPV6Decoder, 52, kClsid> {
     ByteView header = Layer();
     uint32_t nextHeader = header.U8(6);
     uint32_t payloadLength = header.U16(4);
+    std::optional<uint32_t> fragmentProtocol = LaterFragmentProtocol(nextHeader, payloadLength);
+    namedLayer_ = fragmentProtocol.value_or(NextProtocol());
+    laterFragment_ = fragmentProtocol.has_value();
     AddFixedHeader();
     WalkExtensionHeaders(nextHeader, payloadLength);
+    if (fragmentProtocol) return ShowFragmentData(payloadLength);
     ForwardPayload();
   }
 
@@ -225,10 +234,39 @@ class CIPV6Decoder : public CVELBaseModuleCLSIDImplT<CIPV6Decoder, 52, kClsid> {
     AddAddress(Group(), kDestinationAddress);
   }
 
-  // The long name of the layer the pre-classification found after IPv6.
+  // The long name of the layer the pre-classification found after IPv6, or
+  // of the protocol whose data a later fragment carries.
   Text NextLayerName() const {
-    const char16_t* name = ProtocolLongName(NextProtocol());
+    const char16_t* name = ProtocolLongName(namedLayer_);
     return name ? name : Text();
+  }
+
+  // The protocol type that a fragment after the first carries (from its
+  // fragment header), or nothing when the packet is not such a fragment. It
+  // looks only at captured bytes, so it never ends the layer.
+  std::optional<uint32_t> LaterFragmentProtocol(uint32_t nextHeader, uint32_t payloadLength) const {
+    const ByteView layer = Layer();
+    uint32_t at = kFixedHeaderSize;
+    while (LookupNameId(kExtensionHeaders, nextHeader) != kNoText && layer.Has(at, 4)) {
+      if (nextHeader == kFragmentHeader) {
+        if ((layer.U16(at + 2) & 0xFFF8) == 0) return std::nullopt;
+        return IpProtocolNumberToType(layer.U8(at));
+      }
+      uint32_t length = ExtensionLength(nextHeader, layer.U8(at + 1));
+      nextHeader = layer.U8(at);
+      at += length;
+      if (at - kFixedHeaderSize >= payloadLength) break;
+    }
+    return std::nullopt;
+  }
+
+  // The rest of a later fragment's payload, up to the payload length.
+  void ShowFragmentData(uint32_t payloadLength) {
+    uint32_t payloadEnd = kFixedHeaderSize + payloadLength;
+    uint32_t consumed = CursorOffset() - LayerOffset();
+    uint32_t length = std::min(payloadEnd > consumed ? payloadEnd - consumed : 0, Remaining());
+    if (length) AddDataItem(Group(), Res(kFragmentData), length);
+    SetGroupLength();
   }
 
   void AddAddress(Item* parent, uint32_t label) {
@@ -272,7 +310,7 @@ class CIPV6Decoder : public CVELBaseModuleCLSIDImplT<CIPV6Decoder, 52, kClsid> {
       case kHopByHopHeader:
       case kDestinationOptionsHeader: AddOptions(header, length - 2); return true;
       case kRoutingHeader: AddRoutingHeader(header); return true;
-      case kFragmentHeader: AddFragmentHeader(header); return true;
+      case kFragmentHeader: AddFragmentHeader(header); return !laterFragment_;
       case kAuthenticationHeader: AddAuthenticationHeader(header, length); return true;
       case kMobilityHeaderValue: AddMobilityHeader(header, length - 2); return true;
       default: return false;  // ESP, no next header, HIP, Shim6
@@ -510,6 +548,11 @@ class CIPV6Decoder : public CVELBaseModuleCLSIDImplT<CIPV6Decoder, 52, kClsid> {
       default: break;
     }
   }
+
+  // For this call: the protocol the next-header comments name, and whether
+  // the packet is a fragment after the first (whose headers end at the fragment header).
+  uint32_t namedLayer_ = 0;
+  bool laterFragment_ = false;
 };
 
 VEL_REGISTER_MODULE(CIPV6Decoder, 8, u"IPv6 Decoder", u"IPv6 Decoder Module");

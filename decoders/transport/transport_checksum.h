@@ -1,7 +1,9 @@
 // The checksum verdict shared by TCP and UDP: the segment is checked against
 // the IP datagram that carries it. The nearest IP header before the layer
 // gives the pseudo-header, and the segment runs from the layer to that
-// datagram's end (so IPv6 extension headers in between are left out).
+// datagram's end (so IPv6 extension headers in between are left out). A
+// fragment holds only part of the datagram the checksum covers, so its
+// checksum is not judged.
 #pragma once
 
 #include "vel/module_base.h"
@@ -15,8 +17,7 @@ class TransportChecksumT : public Base {
   using Base::Packet, Base::Layer, Base::LayerOffset, Base::SetComment, Base::ShowChecksumVerdict;
 
   void JudgeTransportChecksum(Item* item, uint8_t ipProtocol, uint32_t checksumOffset) {
-    constexpr uint32_t kNotVerifiedQuoted = 1183, kNotVerifiedTruncated = 1184;
-    constexpr uint32_t kIPv4FixedHeaderLength = 20, kIPv6HeaderLength = 40;
+    constexpr uint32_t kNotVerifiedQuoted = 1183, kNotVerifiedTruncated = 1184, kNotVerifiedFragmented = 1186;
     if (Packet()->nQuotedDatagram) return SetComment(item, Res(kNotVerifiedQuoted));
     const uint8_t* ipv4 = HeaderBeforeLayer(Packet()->pIPv4Header);
     const uint8_t* ipv6 = HeaderBeforeLayer(Packet()->pIPv6Header);
@@ -27,6 +28,7 @@ class TransportChecksumT : public Base {
     uint32_t ip = static_cast<uint32_t>((overIPv6 ? ipv6 : ipv4) - Packet()->pFrameData);
     if (!frame.Has(ip, overIPv6 ? kIPv6HeaderLength : kIPv4FixedHeaderLength))
       return SetComment(item, Res(kNotVerifiedTruncated));
+    if (IsFragment(frame, ip, overIPv6)) return SetComment(item, Res(kNotVerifiedFragmented));
     uint32_t datagramEnd = overIPv6 ? ip + kIPv6HeaderLength + frame.U16(ip + 4) : ip + frame.U16(ip + 2);
     if (datagramEnd > frame.size() || datagramEnd < LayerOffset() + checksumOffset + 2)
       return SetComment(item, Res(kNotVerifiedTruncated));
@@ -45,6 +47,24 @@ class TransportChecksumT : public Base {
   }
 
  private:
+  static constexpr uint32_t kIPv4FixedHeaderLength = 20, kIPv6HeaderLength = 40;
+
+  // Whether the datagram whose IP header starts at ip is a fragment: IPv4
+  // with the more-fragments flag or an offset, IPv6 with a fragment header
+  // in the chain before this layer.
+  bool IsFragment(const ByteView& frame, uint32_t ip, bool overIPv6) const {
+    constexpr uint32_t kFragmentHeader = 44, kAuthenticationHeader = 51;
+    if (!overIPv6) return (frame.U16(ip + 6) & 0x3FFF) != 0;
+    uint32_t next = frame.U8(ip + 6);
+    for (uint32_t at = ip + kIPv6HeaderLength; at < LayerOffset() && frame.Has(at, 2);) {
+      if (next == kFragmentHeader) return true;
+      uint32_t length = next == kAuthenticationHeader ? (frame.U8(at + 1) + 2) * 4 : (frame.U8(at + 1) + 1) * 8;
+      next = frame.U8(at);
+      at += length;
+    }
+    return false;
+  }
+
   // header when it starts before this layer, else null.
   const uint8_t* HeaderBeforeLayer(const uint8_t* header) const {
     return header && header < Layer().data() ? header : nullptr;

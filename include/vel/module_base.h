@@ -137,6 +137,9 @@ class CVELBaseModule : public DispatchImpl<IVELDcoder, ModuleDispatch> {
   Item* AddTextItem(Item* parent, uint32_t length, Text name, Text value, Text comment = {}, uint32_t type = 0,
                     bool advance = true);
   Item* AddRemainingItem(Item* parent, Text name);
+  // An item of length data bytes at the cursor, without a value, whose
+  // comment counts them ("%u (0x%X) Bytes Remaining"); the cursor moves past them.
+  Item* AddDataItem(Item* parent, Text name, uint32_t length);
   // A sub-group at the cursor covering length bytes; the cursor stays.
   Item* AddGroupItem(Item* parent, uint32_t length, Text name, Text value = {}, Text comment = {});
 

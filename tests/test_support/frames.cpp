@@ -107,6 +107,23 @@ Bytes IPv4Packet(uint8_t protocol, Bytes payload, std::string_view source, std::
   return packet;
 }
 
+Bytes IPv4Fragment(uint8_t protocol, const Bytes& part, uint32_t offset, bool moreFragments) {
+  // Built for another protocol number, so that no transport checksum is filled into the part.
+  Bytes packet = IPv4Packet(0, part);
+  packet[9] = protocol;
+  PutWord(packet, 6, (moreFragments ? 0x2000 : 0) | offset / 8);
+  PutWord(packet, 10, 0);
+  PutWord(packet, 10, ~OnesComplementSum(Bytes(packet.begin(), packet.begin() + 20)) & 0xFFFF);
+  return packet;
+}
+
+Bytes IPv6Fragment(uint8_t nextHeader, const Bytes& part, uint32_t offset, bool moreFragments) {
+  Bytes header = {nextHeader, 0};
+  AppendWord(header, offset | (moreFragments ? 1 : 0));
+  AppendLong(header, 7);
+  return Concat({header, part});
+}
+
 Bytes IPv6Packet(uint8_t nextHeader, Bytes payload, std::string_view source, std::string_view destination) {
   Bytes from = Address(AF_INET6, source), to = Address(AF_INET6, destination);
   Bytes pseudo = Concat({from, to});

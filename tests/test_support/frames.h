@@ -32,6 +32,11 @@ Bytes EthernetFrame(uint16_t etherType, const Bytes& payload);
 // the payload; a TCP or UDP payload gets its transport checksum filled in.
 Bytes IPv4Packet(uint8_t protocol, Bytes payload, std::string_view source = "192.168.0.1",
                  std::string_view destination = "192.168.0.2");
+// One fragment of an IPv4 datagram: the header with the fragment offset (in
+// bytes, a multiple of 8) and the more-fragments flag, then the part as it is.
+Bytes IPv4Fragment(uint8_t protocol, const Bytes& part, uint32_t offset, bool moreFragments);
+// An IPv6 fragment header (identification 7) followed by the part; carry it with IPv6Packet(44, ...).
+Bytes IPv6Fragment(uint8_t nextHeader, const Bytes& part, uint32_t offset, bool moreFragments);
 // A 40-byte IPv6 header (hop limit 64), then the payload; TCP and UDP get their checksums.
 Bytes IPv6Packet(uint8_t nextHeader, Bytes payload, std::string_view source = "2001:db8::1",
                  std::string_view destination = "2001:db8::2");

@@ -13,14 +13,14 @@ const Bytes kTcp = Hex(
     "04010050 00000001 00000000 5002ffff 306f0000");
 
 // From :: to FF02::1: hop-by-hop (router alert 0, PadN without data), routing
-// type 0 with one address, fragment (offset 4664 bytes, more fragments),
+// type 0 with one address, fragment (the first: offset 0, more fragments),
 // destination options (PadN of 4), then an ICMPv6 echo request.
 const Bytes kChain = Hex(
     "333300000001 000c29112233 86dd"
     "60000000 003c 00 40 00000000000000000000000000000000 ff020000000000000000000000000001"
     "2b00 05020000 0100"
     "2c02 00 01 00000000 20010db8000000000000000000000002"
-    "3c00 1239 deadbeef"
+    "3c00 0001 deadbeef"
     "3a00 010400000000"
     "8000a9b3 1234 0007 61626364");
 
@@ -169,11 +169,11 @@ TEST(IPv6Decoder, ChainOfHopByHopRoutingFragmentAndDestinationOptions) {
   ExpectFields(fragment, {
                              {"Type", 86, 1, "60 (0x3C)", icmpv6.c_str(), 0},
                              {"Reserved", 87, 1, "0 (0x00)", "", 0},
-                             {"Flags", 88, 2, "0001 0010 0011 1001", "", 0},
+                             {"Flags", 88, 2, "0000 0000 0000 0001", "", 0},
                              {"Identification", 90, 4, "3735928559 (0xDEADBEEF)", "", 0},
                          });
   ExpectFields(Child(fragment, 2), {
-                                       {"Fragment Offset", 88, 2, "0001 0010 0011 1...", "4664 Bytes", 0},
+                                       {"Fragment Offset", 88, 2, "0000 0000 0000 0...", "0 Bytes", 0},
                                        {"More Fragments", 88, 2, ".... .... .... ...1", "Yes", 0},
                                    });
 
