@@ -12,9 +12,9 @@ constexpr uint32_t kFtpData = 660;
 
 // Commands, in the order they are tried within each first letter.
 constexpr std::string_view kCommands[] = {
-    "ASCII", "ABOR", "ALLO", "APPE", "CDUP", "CWD",  "DELE", "HELP", "LIST", "MODE", "MKD",  "MDTM",
-    "NLST",  "NOOP", "PASS", "PASV", "PORT", "PWD",  "QUIT", "RETR", "REIN", "REST", "RMD",  "RNFR",
-    "STOR",  "SMIT", "STRU", "SITE", "STAT", "STOU", "SYST", "SIZE", "TYPE", "USER",
+    "ASCII", "ABOR", "ALLO", "APPE", "CDUP", "CWD", "DELE", "HELP", "LIST", "MODE", "MKD", "MDTM", "NLST", "NOOP",
+    "PASS", "PASV", "PORT", "PWD", "QUIT", "RETR", "REIN", "REST", "RMD", "RNFR", "STOR", "SMIT", "STRU", "SITE",
+    "STAT", "STOU", "SYST", "SIZE", "TYPE", "USER",
 };
 
 constexpr LineProtocol kFtp = {kCommands, LetterCase::kExact, 5, kFtpData, IsNumberedReply};

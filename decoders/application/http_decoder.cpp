@@ -15,9 +15,9 @@ constexpr uint32_t kHttpRequest = 650, kHttpData = 651;
 // Request methods, matched in any letter case as a prefix of the segment, in
 // the order they are tried within each first letter.
 constexpr std::string_view kMethods[] = {
-    "GET",    "POST",      "POLL",    "PUT",         "PROPFIND", "PROPPATCH", "COPY",       "CONNECT", "HEAD",
-    "LOCK",   "MOVE",      "MKCOL",   "BCOPY",       "BMOVE",    "BDELETE",   "BPROPFIND",  "BPROPPATCH",
-    "TRACE",  "DELETE",    "SEARCH",  "SUBSCRIBE",   "UNLOCK",   "UNSUBSCRIBE", "NOTIFY",   "OPTIONS",
+    "BCOPY", "BMOVE", "BDELETE", "BPROPFIND", "BPROPPATCH", "COPY", "CONNECT", "DELETE", "GET", "HEAD", "LOCK",
+    "MOVE", "MKCOL", "NOTIFY", "OPTIONS", "POST", "POLL", "PUT", "PROPFIND", "PROPPATCH", "SEARCH", "SUBSCRIBE",
+    "TRACE", "UNLOCK", "UNSUBSCRIBE",
 };
 // Extension methods ("M-SEARCH") are known by the method after this prefix.
 constexpr std::string_view kExtensionPrefix = "M-";

@@ -15,7 +15,7 @@ constexpr uint32_t kPop3Data = 670;
 // Commands, in the order they are tried within each first letter.
 constexpr std::string_view kCommands[] = {
     "AUTH", "DATA", "DEBUG", "EXPN", "EHLO", "HELO", "HELP", "MAIL", "NOOP",
-    "QUIT", "RCPT", "RSET",  "SEND", "SOML", "SAML", "TURN", "VRFY", "WIZ",
+    "QUIT", "RCPT", "RSET", "SEND", "SOML", "SAML", "TURN", "VRFY", "WIZ",
 };
 
 constexpr LineProtocol kSmtp = {kCommands, LetterCase::kIgnored, 5, kPop3Data, IsNumberedReply};

@@ -3,19 +3,17 @@
 namespace vel::test {
 namespace {
 
-Bytes ToServer(std::string_view payload) { return TcpFrame(1025, 110, Ascii(payload)); }
-Bytes FromServer(std::string_view payload) { return TcpFrame(110, 1025, Ascii(payload)); }
 
 const Node* Pop3(IVELPacketsDecodingInfo* info) { return FindGroup(info, "POP3 - Post Office Protocol"); }
 
-const Bytes kGreeting = FromServer("+OK POP3 server ready\r\n");
-const Bytes kError = FromServer("-ERR no such message\r\n");
-const Bytes kNumbered = FromServer("250 OK\r\n");
-const Bytes kListing = FromServer("1 120\r\n2 200\r\n.\r\n");
-const Bytes kUser = ToServer("user bob\r\n");
-const Bytes kTop = ToServer("TOP 1 10\r\n");
-const Bytes kBareOk = FromServer("+OK");
-const Bytes kFourBytes = ToServer("abc\n");
+const Bytes kGreeting = TcpFromServer(110, "+OK POP3 server ready\r\n");
+const Bytes kError = TcpFromServer(110, "-ERR no such message\r\n");
+const Bytes kNumbered = TcpFromServer(110, "250 OK\r\n");
+const Bytes kListing = TcpFromServer(110, "1 120\r\n2 200\r\n.\r\n");
+const Bytes kUser = TcpToServer(110, "user bob\r\n");
+const Bytes kTop = TcpToServer(110, "TOP 1 10\r\n");
+const Bytes kBareOk = TcpFromServer(110, "+OK");
+const Bytes kFourBytes = TcpToServer(110, "abc\n");
 
 TEST(POP3Decoder, PositiveReplyIsAResponse) {
   auto m = MakeManager();
@@ -39,8 +37,7 @@ TEST(POP3Decoder, NegativeRepliesNumberedRepliesAndListingsLeaveTheGroupEmpty) {
   // Four bytes are already past the short-data limit.
   for (const Bytes* frame : {&kError, &kNumbered, &kListing, &kFourBytes}) {
     auto info = Decode(m.get(), *frame);
-    EXPECT_TRUE(Pop3(info.get())->Children().empty());
-    EXPECT_EQ(SummaryOf(Pop3(info.get())), "");
+    ExpectEmptyGroup(Pop3(info.get()));
   }
 }
 
