@@ -172,6 +172,14 @@ Bytes TcpFrame(uint16_t sourcePort, uint16_t destinationPort, const Bytes& paylo
                        IPv4Packet(kIpProtocolTcp, TcpSegment(sourcePort, destinationPort, payload, flags)));
 }
 
+Bytes TcpToServer(uint16_t serverPort, std::string_view text) {
+  return TcpFrame(kClientPort, serverPort, Ascii(text));
+}
+
+Bytes TcpFromServer(uint16_t serverPort, std::string_view text) {
+  return TcpFrame(serverPort, kClientPort, Ascii(text));
+}
+
 Bytes Udp6Frame(uint16_t sourcePort, uint16_t destinationPort, const Bytes& payload) {
   return EthernetFrame(kEtherTypeIPv6, IPv6Packet(kIpProtocolUdp, UdpDatagram(sourcePort, destinationPort, payload)));
 }

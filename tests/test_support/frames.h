@@ -54,6 +54,12 @@ Bytes Udp6Frame(uint16_t sourcePort, uint16_t destinationPort, const Bytes& payl
 Bytes Tcp6Frame(uint16_t sourcePort, uint16_t destinationPort, const Bytes& payload,
                 uint8_t flags = kTcpPush | kTcpAck);
 
+// A TCP frame over IPv4 carrying text from a client on port kClientPort to a
+// server on serverPort, or back.
+inline constexpr uint16_t kClientPort = 1025;
+Bytes TcpToServer(uint16_t serverPort, std::string_view text);
+Bytes TcpFromServer(uint16_t serverPort, std::string_view text);
+
 // Frame offsets of the payload in the frames above.
 inline constexpr uint32_t kUdpPayload = 42, kTcpPayload = 54, kUdp6Payload = 62, kTcp6Payload = 74;
 

@@ -94,6 +94,13 @@ void ExpectFields(const Node* parent, std::initializer_list<Field> fields) {
   }
 }
 
+void ExpectEmptyGroup(const Node* group) {
+  ASSERT_NE(group, nullptr);
+  EXPECT_EQ(ChildNames(group), std::vector<std::string>{}) << Narrow(group->Name());
+  EXPECT_EQ(SummaryOf(group), "") << Narrow(group->Name());
+  EXPECT_EQ(group->length, 0u) << Narrow(group->Name());
+}
+
 void ExpectItem(const Node* item, uint32_t start, uint32_t length, const std::string& value,
                 const std::string& comment) {
   ASSERT_NE(item, nullptr);

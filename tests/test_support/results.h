@@ -58,6 +58,8 @@ struct Field {
 };
 // The direct children of parent are exactly these fields, in this order.
 void ExpectFields(const Node* parent, std::initializer_list<Field> fields);
+// A layer group that shows nothing: no fields, no summary, Length 0.
+void ExpectEmptyGroup(const Node* group);
 // One item's place, value and comment.
 void ExpectItem(const Node* item, uint32_t start, uint32_t length, const std::string& value,
                 const std::string& comment = "");
