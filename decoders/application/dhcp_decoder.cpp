@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "decoders/application/field_text.h"
 #include "engine/class_table.h"
 #include "vel/module_base.h"
 
@@ -189,8 +190,7 @@ class CDHCPDecoder : public CVELBaseModuleCLSIDImplT<CDHCPDecoder, kDHCP, kClsid
   // A fixed-size field holding text up to its first zero byte.
   void AddFieldText(Text label, uint32_t size) {
     const uint8_t* field = AtCursor().Bytes(0, size);
-    const void* zero = std::memchr(field, 0, size);
-    size_t length = zero ? static_cast<const uint8_t*>(zero) - field : size;
+    uint32_t length = TextLength(field, size);
     TextBuffer value;
     AppendPacketText(value, field, length);
     AddTextItem(Group(), size, label, length ? value.view() : Res(kNotGiven));

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "decoders/application/domain_name.h"
+#include "decoders/application/field_text.h"
 #include "engine/class_table.h"
 #include "vel/module_base.h"
 
@@ -60,11 +61,6 @@ constexpr uint32_t kMaxRecordsShown = 20;
 
 constexpr uint32_t kDNS = 29, kTCP = 2, kUDP = 20;
 constexpr CLSID kClsid = MakeGuid("{4C36722A-3ED9-4FEA-AB51-850EB01E6327}");
-
-template <size_t N>
-Text IndexedName(const Text (&names)[N], uint32_t value) {
-  return value < N ? names[value] : Text{};
-}
 
 enum class Section { kQuestion, kAnswer, kAuthority, kAdditional };
 

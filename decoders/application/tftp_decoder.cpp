@@ -1,8 +1,7 @@
 // TFTP: the opcode and the fields of read and write requests, data blocks,
 // acknowledgements and errors. The summary is the opcode's name. Nothing is
 // handed on.
-#include <cstring>
-
+#include "decoders/application/field_text.h"
 #include "engine/class_table.h"
 #include "vel/module_base.h"
 
@@ -59,11 +58,10 @@ class CTFTPDecoder : public CVELBaseModuleCLSIDImplT<CTFTPDecoder, kTFTP, kClsid
   void AddString(uint32_t label) {
     ByteView rest = AtCursor();
     rest.Require(0, 1);
-    const void* zero = std::memchr(rest.data(), 0, rest.size());
-    uint32_t length = zero ? static_cast<uint32_t>(static_cast<const uint8_t*>(zero) - rest.data()) : rest.size();
+    uint32_t length = TextLength(rest.data(), rest.size());
     TextBuffer value;
     AppendPacketText(value, rest.data(), length);
-    AddTextItem(Group(), zero ? length + 1 : length, Res(label), value);
+    AddTextItem(Group(), length < rest.size() ? length + 1 : length, Res(label), value);
   }
 };
 
