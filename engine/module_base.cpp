@@ -264,6 +264,11 @@ void CVELBaseModule::JudgeInternetChecksum(Item* item, ByteView data, uint32_t c
   ShowChecksumVerdict(item, correct, correct ? 0 : ExpectedChecksum(nullptr, 0, bytes, data.size(), checksumOffset));
 }
 
+void CVELBaseModule::AppendVendorName(TextBuffer& out, const uint8_t* address) const {
+  Bstr name;
+  if (manager_ && manager_->LookupOUIName(ReadUInt24BE(address), &name) == S_OK) out.append(name.view());
+}
+
 void CVELBaseModule::Skip(uint32_t count) {
   AtCursor().Require(0, count);
   cursor_ += count;

@@ -113,6 +113,9 @@ class CVELBaseModule : public DispatchImpl<IVELDcoder, ModuleDispatch> {
   // The same for an Internet checksum over data, whose field lies at
   // checksumOffset of it.
   void JudgeInternetChecksum(Item* item, ByteView data, uint32_t checksumOffset);
+  // Appends the host's name for the vendor of a hardware address (known by
+  // its first three bytes); nothing when the host has none.
+  void AppendVendorName(TextBuffer& out, const uint8_t* address) const;
 
   // ---- Bounded reading ----
   // From the start of this layer / from the cursor to the end of the captured data.
