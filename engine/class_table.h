@@ -34,9 +34,13 @@ std::string VersionIndependentProgIdOf(const ClassEntry& entry);
 }  // namespace vel
 
 // Registers decoder class T as entry `order` of the module list.
-#define VEL_REGISTER_MODULE(T, order, name, description)                                                 \
-  static const ::vel::ClassRegistration kRegistration##T(::vel::ClassEntry{                                \
-      &T::ClassId(), #T, nullptr, nullptr, name, description, order, &T::CreateInstance})
+#define VEL_REGISTER_MODULE(T, order, name, description) \
+  VEL_REGISTER_MODULE_WITH_PROGIDS(T, order, name, description, nullptr, nullptr)
+
+// The same for a decoder class whose ProgIDs differ from the usual pattern (null: the pattern).
+#define VEL_REGISTER_MODULE_WITH_PROGIDS(T, order, name, description, progId, versionIndependent) \
+  static const ::vel::ClassRegistration kRegistration##T(::vel::ClassEntry{                          \
+      &T::ClassId(), #T, progId, versionIndependent, name, description, order, &T::CreateInstance})
 
 // Registers class T, outside the module list, with the given ProgIDs (null: the usual pattern).
 #define VEL_REGISTER_CLASS(T, clsid, progId, versionIndependent, create) \
