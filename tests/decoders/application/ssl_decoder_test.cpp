@@ -152,10 +152,6 @@ TEST(SSLDecoder, ApplicationDataAsHexCutAfterThirtyTwoBytes) {
                  "000102030405060708090A0B0C0D0E0F101112131415161718191A1B1C1D1E1F..."}});
   ExpectItem(Record(info.get(), 1), 123, 21, "");
   ExpectItem(Child(Record(info.get(), 1), 3), 128, 16, "F0F1F2F3F4F5F6F7F8F9FAFBFCFDFEFF");
-
-  // Over IPv6 the same.
-  auto overIPv6 = Decode(m.get(), Tcp6Frame(kHttps, kClient, Hex("17 0303 0002 ABCD")));
-  ExpectItem(Child(Record(overIPv6.get(), 0), 3), kTcp6Payload + 5, 2, "ABCD");
 }
 
 // Summary names are joined as they come: an unnamed type adds nothing while
@@ -255,11 +251,6 @@ TEST(SSLDecoder, TakesOnlyWhatTcpOffers) {
   uint32_t type = 0;
   ssl->get_ProtocolType(&type);
   EXPECT_EQ(type, 5u);
-
-  // Port 443 on neither side: no SSL layer.
-  auto m = MakeManager();
-  auto info = Decode(m.get(), TcpFrame(kClient, 8443, Hex("15 0301 0002 02 28")));
-  EXPECT_EQ(FindGroupNth(info.get(), "SSL - ", 0), nullptr);
 }
 
 // Its ProgID does not repeat the class name.
