@@ -1,6 +1,8 @@
 #include "host.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <ctime>
 
 #include "results.h"
 #include "vel/text.h"
@@ -125,6 +127,19 @@ std::vector<COfferProbe::Offer> ProbedGraph::OffersFor(const Bytes& frame) {
   probe->offers.clear();
   Decode(manager.get(), frame);
   return probe->offers;
+}
+
+TimeZone::TimeZone(const char* zone) {
+  const char* previous = std::getenv("TZ");
+  wasSet_ = previous != nullptr;
+  if (wasSet_) previous_ = previous;
+  setenv("TZ", zone, 1);
+  tzset();
+}
+
+TimeZone::~TimeZone() {
+  wasSet_ ? setenv("TZ", previous_.c_str(), 1) : unsetenv("TZ");
+  tzset();
 }
 
 }  // namespace vel::test

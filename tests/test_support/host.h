@@ -68,4 +68,18 @@ struct ProbedGraph {
   ComPtr<CComObject<COfferProbe>> probe;
 };
 
+// The process's local time zone is zone (a TZ value such as "UTC") while this
+// lives; the previous setting comes back afterwards.
+class TimeZone {
+ public:
+  explicit TimeZone(const char* zone);
+  ~TimeZone();
+  TimeZone(const TimeZone&) = delete;
+  TimeZone& operator=(const TimeZone&) = delete;
+
+ private:
+  std::string previous_;
+  bool wasSet_;
+};
+
 }  // namespace vel::test
