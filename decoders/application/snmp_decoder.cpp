@@ -103,6 +103,7 @@ class CSNMPDecoder : public CVELBaseModuleCLSIDImplT<CSNMPDecoder, 13, kClsid> {
     SetSummary(Group(), name);
     Item* data = AddGroupItem(Group(), pdu.Extent(), Res(kData), name);
     Item* fields = AddGroupItem(data, pdu.contentLength, name);
+    // A Report and the tags past it show no fields and no bindings.
     if (pdu.tag >= kReport) return;
     if (pdu.tag == kTrap)
       AddTrapFields(fields);
