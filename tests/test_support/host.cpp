@@ -1,5 +1,7 @@
 #include "host.h"
 
+#include <stdlib.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <ctime>
@@ -27,6 +29,31 @@ ComPtr<IOrvDecoderManager> MakeManager(bool initialize) {
     }
   }
   return manager;
+}
+
+std::vector<ComPtr<IVELDcoder>> GraphModules(IOrvDecoderManager* manager) {
+  ComPtr<IIDECollection> modules;
+  manager->EnumerateModules(&modules);
+  int32_t count = 0;
+  modules->get_Count(&count);
+  std::vector<ComPtr<IVELDcoder>> list;
+  for (int32_t i = 1; i <= count; ++i) {
+    Variant item;
+    modules->get_Item(Variant(i), &item);
+    list.push_back(ComPtr<IDispatch>(item.pdispVal).As<IVELDcoder>());
+  }
+  return list;
+}
+
+ScopedRegistryRoot::ScopedRegistryRoot(const std::string& root) {
+  const char* previous = getenv("VEL_REGISTRY_ROOT");
+  hadPrevious_ = previous != nullptr;
+  if (previous) previous_ = previous;
+  setenv("VEL_REGISTRY_ROOT", root.c_str(), 1);
+}
+
+ScopedRegistryRoot::~ScopedRegistryRoot() {
+  hadPrevious_ ? setenv("VEL_REGISTRY_ROOT", previous_.c_str(), 1) : unsetenv("VEL_REGISTRY_ROOT");
 }
 
 ComPtr<IVELPacketsDecodingInfo> Decode(IOrvDecoderManager* manager, const Bytes& frame, uint32_t captureLength) {
@@ -102,15 +129,8 @@ bool COfferProbe::CanAccept(IVELDcoder* input) {
 
 ProbedGraph::ProbedGraph(std::initializer_list<uint32_t> keptTypes, std::initializer_list<uint32_t> probedInputs)
     : manager(MakeManager()) {
-  ComPtr<IIDECollection> modules;
-  manager->EnumerateModules(&modules);
-  int32_t count = 0;
-  modules->get_Count(&count);
   std::vector<ComPtr<IVELDcoder>> removed;
-  for (int32_t i = 1; i <= count; ++i) {
-    Variant item;
-    modules->get_Item(Variant(i), &item);
-    ComPtr<IVELDcoder> module = ComPtr<IDispatch>(item.pdispVal).As<IVELDcoder>();
+  for (const ComPtr<IVELDcoder>& module : GraphModules(manager.get())) {
     uint32_t type = 0;
     module->get_ProtocolType(&type);
     if (std::find(keptTypes.begin(), keptTypes.end(), type) == keptTypes.end()) removed.push_back(module);

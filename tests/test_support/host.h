@@ -19,6 +19,22 @@ namespace vel::test {
 // A manager holding every built-in module, in registration order.
 ComPtr<IOrvDecoderManager> MakeManager(bool initialize = true);
 
+// The manager's modules in graph order.
+std::vector<ComPtr<IVELDcoder>> GraphModules(IOrvDecoderManager* manager);
+
+// Points the module-list store (VEL_REGISTRY_ROOT) of this process at root while this lives.
+class ScopedRegistryRoot {
+ public:
+  explicit ScopedRegistryRoot(const std::string& root);
+  ~ScopedRegistryRoot();
+  ScopedRegistryRoot(const ScopedRegistryRoot&) = delete;
+  ScopedRegistryRoot& operator=(const ScopedRegistryRoot&) = delete;
+
+ private:
+  std::string previous_;
+  bool hadPrevious_;
+};
+
 // Decodes one frame (or its first captureLength bytes).
 ComPtr<IVELPacketsDecodingInfo> Decode(IOrvDecoderManager* manager, const Bytes& frame);
 ComPtr<IVELPacketsDecodingInfo> Decode(IOrvDecoderManager* manager, const Bytes& frame, uint32_t captureLength);
