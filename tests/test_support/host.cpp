@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "engine/class_table.h"
 #include "results.h"
 #include "vel/text.h"
 
@@ -25,6 +26,17 @@ ComPtr<IOrvDecoderManager> MakeManager(bool initialize) {
     }
   }
   return manager;
+}
+
+void ExpectModuleListEntry(std::string_view clsid, int order, std::u16string_view name,
+                           std::u16string_view description) {
+  CLSID id{};
+  ASSERT_TRUE(GuidFromString(clsid, &id)) << clsid;
+  const ClassEntry* entry = FindClass(id);
+  ASSERT_NE(entry, nullptr) << clsid;
+  EXPECT_EQ(entry->listOrder, order) << clsid;
+  EXPECT_EQ(std::u16string_view(entry->moduleName ? entry->moduleName : u""), name);
+  EXPECT_EQ(std::u16string_view(entry->moduleDescription ? entry->moduleDescription : u""), description);
 }
 
 ComPtr<IVELPacketsDecodingInfo> Decode(IOrvDecoderManager* manager, const Bytes& frame, uint32_t captureLength) {

@@ -1,4 +1,3 @@
-#include "engine/class_table.h"
 #include "test_support.h"
 
 namespace vel::test {
@@ -116,11 +115,7 @@ TEST(NBDGMDecoder, UnknownTypeShowsTheHeaderAlone) {
 }
 
 TEST(NBDGMDecoder, RegisteredFourteenthInTheModuleList) {
-  const ClassEntry* entry = FindClass(MakeGuid("{41D20F53-E8C2-421F-A72B-89449E7CBBC5}"));
-  ASSERT_NE(entry, nullptr);
-  EXPECT_EQ(entry->listOrder, 14);
-  EXPECT_EQ(std::u16string(entry->moduleName), u"NBDGM Decoder");
-  EXPECT_EQ(std::u16string(entry->moduleDescription), u"NBDGM Decoder Module");
+  ExpectModuleListEntry("{41D20F53-E8C2-421F-A72B-89449E7CBBC5}", 14, u"NBDGM Decoder", u"NBDGM Decoder Module");
 }
 
 TEST(NBDGMDecoder, EveryCaptureLengthOfEveryFrame) {

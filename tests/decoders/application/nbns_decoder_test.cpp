@@ -1,4 +1,3 @@
-#include "engine/class_table.h"
 #include "test_support.h"
 
 namespace vel::test {
@@ -232,11 +231,7 @@ TEST(NBNSDecoder, LyingCountsAndLengthsEndAtTheCapture) {
 }
 
 TEST(NBNSDecoder, RegisteredThirteenthInTheModuleList) {
-  const ClassEntry* entry = FindClass(MakeGuid("{7A30FC6C-3083-4F34-9E7B-35CBD9D9425C}"));
-  ASSERT_NE(entry, nullptr);
-  EXPECT_EQ(entry->listOrder, 13);
-  EXPECT_EQ(std::u16string(entry->moduleName), u"NBNS Decoder");
-  EXPECT_EQ(std::u16string(entry->moduleDescription), u"NBNS Decoder Module");
+  ExpectModuleListEntry("{7A30FC6C-3083-4F34-9E7B-35CBD9D9425C}", 13, u"NBNS Decoder", u"NBNS Decoder Module");
 }
 
 TEST(NBNSDecoder, EveryCaptureLengthOfEveryFrame) {

@@ -1,4 +1,3 @@
-#include "engine/class_table.h"
 #include "test_support.h"
 
 namespace vel::test {
@@ -109,11 +108,7 @@ TEST(NBSSDecoder, PayloadNobodyTakesLeavesTheSessionHeader) {
 }
 
 TEST(NBSSDecoder, RegisteredSixteenthInTheModuleList) {
-  const ClassEntry* entry = FindClass(MakeGuid("{EB09F69E-C987-4862-9B16-628F3AF803B1}"));
-  ASSERT_NE(entry, nullptr);
-  EXPECT_EQ(entry->listOrder, 16);
-  EXPECT_EQ(std::u16string(entry->moduleName), u"NBSS Decoder");
-  EXPECT_EQ(std::u16string(entry->moduleDescription), u"NBSS Decoder Module");
+  ExpectModuleListEntry("{EB09F69E-C987-4862-9B16-628F3AF803B1}", 16, u"NBSS Decoder", u"NBSS Decoder Module");
 }
 
 TEST(NBSSDecoder, EveryCaptureLengthOfEveryFrame) {
