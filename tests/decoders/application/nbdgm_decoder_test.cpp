@@ -50,16 +50,6 @@ TEST(NBDGMDecoder, DirectGroupDatagramShowsHeaderAndNames) {
   EXPECT_EQ(SummaryOf(nbdg), "");
 }
 
-TEST(NBDGMDecoder, NodeTypesAreNamed) {
-  auto m = MakeManager();
-  for (auto [flags, name] : {std::pair{0x06, "P-node"}, {0x0A, "M-node"}, {0x0E, "NBDD"}}) {
-    Bytes frame = kAnnouncement;
-    frame[kNbdg + 1] = static_cast<uint8_t>(flags);
-    auto info = Decode(m.get(), frame);
-    EXPECT_EQ(CommentOf(ItemAt(info.get(), {"NBDG - ", "Flags", "Node Type"})), name);
-  }
-}
-
 TEST(NBDGMDecoder, UserDataOfFiveBytesOrMoreIsOfferedAsSmb) {
   ProbedGraph graph({1, 20, 45}, {45});
   EXPECT_EQ(graph.OffersFor(kAnnouncement), (std::vector<COfferProbe::Offer>{{54, kUserData}}));
@@ -81,6 +71,7 @@ TEST(NBDGMDecoder, ErrorAndQueryDatagramsAreSummarised) {
   auto error = Decode(m.get(), kError);
   const Node* nbdg = Nbdg(error.get());
   EXPECT_EQ(CommentOf(FindItem(nbdg, "Message Type")), "ERROR");
+  EXPECT_EQ(CommentOf(ItemAt(error.get(), {"NBDG - ", "Flags", "Node Type"})), "NBDD");
   ExpectItem(FindItem(nbdg, "Error Code"), kNbdg + 10, 1, "130 (0x82)", "Destination name not present");
   EXPECT_EQ(SummaryOf(nbdg), "ERROR Destination name not present");
   EXPECT_EQ(nbdg->length, 11u);
@@ -95,6 +86,7 @@ TEST(NBDGMDecoder, ErrorAndQueryDatagramsAreSummarised) {
 
   auto negative = Decode(m.get(), kNegativeQueryResponse);
   EXPECT_EQ(SummaryOf(Nbdg(negative.get())), "Datagram positive query response");
+  EXPECT_EQ(CommentOf(ItemAt(negative.get(), {"NBDG - ", "Flags", "Node Type"})), "P-node");
 }
 
 TEST(NBDGMDecoder, UnknownTypeShowsTheHeaderAlone) {
