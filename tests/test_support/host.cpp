@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "engine/class_table.h"
 #include "results.h"
 #include "vel/text.h"
 
@@ -54,6 +55,17 @@ ScopedRegistryRoot::ScopedRegistryRoot(const std::string& root) {
 
 ScopedRegistryRoot::~ScopedRegistryRoot() {
   hadPrevious_ ? setenv("VEL_REGISTRY_ROOT", previous_.c_str(), 1) : unsetenv("VEL_REGISTRY_ROOT");
+}
+
+void ExpectModuleListEntry(std::string_view clsid, int order, std::u16string_view name,
+                           std::u16string_view description) {
+  CLSID id{};
+  ASSERT_TRUE(GuidFromString(clsid, &id)) << clsid;
+  const ClassEntry* entry = FindClass(id);
+  ASSERT_NE(entry, nullptr) << clsid;
+  EXPECT_EQ(entry->listOrder, order) << clsid;
+  EXPECT_EQ(std::u16string_view(entry->moduleName ? entry->moduleName : u""), name);
+  EXPECT_EQ(std::u16string_view(entry->moduleDescription ? entry->moduleDescription : u""), description);
 }
 
 ComPtr<IVELPacketsDecodingInfo> Decode(IOrvDecoderManager* manager, const Bytes& frame, uint32_t captureLength) {

@@ -35,6 +35,11 @@ class ScopedRegistryRoot {
   bool hadPrevious_;
 };
 
+// The module list written by registration holds the class at position order
+// with the given "Name" and "Description".
+void ExpectModuleListEntry(std::string_view clsid, int order, std::u16string_view name,
+                           std::u16string_view description);
+
 // Decodes one frame (or its first captureLength bytes).
 ComPtr<IVELPacketsDecodingInfo> Decode(IOrvDecoderManager* manager, const Bytes& frame);
 ComPtr<IVELPacketsDecodingInfo> Decode(IOrvDecoderManager* manager, const Bytes& frame, uint32_t captureLength);
