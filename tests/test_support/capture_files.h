@@ -10,6 +10,7 @@ namespace vel::test {
 
 inline constexpr uint32_t kLinkEthernet = 1;
 inline constexpr uint32_t kLinkLinuxCooked = 113;
+inline constexpr uint32_t kLinkIeee80211 = 105;
 
 // Little-endian classic pcap, microsecond time stamps; frame k at k seconds.
 std::string ClassicPcap(uint32_t linkType, const std::vector<std::string>& frames);
