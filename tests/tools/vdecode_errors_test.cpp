@@ -1,6 +1,7 @@
 // Every way vdecode refuses: one line on standard error naming the problem,
-// exit status 2 for a bad command line and 1 for bad input; what was decoded
-// before a damaged part of a capture is still printed.
+// exit status 2 for a bad command line (a bad capture filter included) and 1
+// for bad input; what was decoded before a damaged part of a capture is still
+// printed.
 #include <gtest/gtest.h>
 
 #include "capture_files.h"
@@ -59,6 +60,14 @@ TEST(VdecodeErrors, BadCommandLines) {
       {{"--lang", "fr", "--hex", "00"}, kUsageError, "--lang: fr not in {en,zh}"},
       {{"-t", "x", "--hex", "00"}, kUsageError, "-t: x not in {r,a,ad,e}"},
       {{"--modules", sample}, kUsageError, "cannot be combined with --modules"},
+      {{"-D", sample}, kUsageError, "cannot be combined with --modules, -D"},
+      {{"-p", sample}, kUsageError, "--no-promiscuous-mode requires --interface"},
+      {{"-s", "0", "-i", "lo"}, kUsageError, "--snapshot-length: '0' is not a whole number from 1 to 262144"},
+      {{"-i", "lo", sample}, kUsageError, "give either capture files or -i, not both"},
+      {{"-i", "lo", "--hex", "00"}, kUsageError, "--hex excludes --interface"},
+      {{"-f", "udp", sample, "tcp"}, kUsageError, "give the capture filter either with -f or after the inputs, not both"},
+      {{sample, "udp prt 53"}, kUsageError, "bad capture filter 'udp prt 53': "},
+      {{"-f", "udp prt 53", "--hex", "00"}, kUsageError, "bad capture filter 'udp prt 53': "},
   });
 }
 
@@ -86,6 +95,7 @@ TEST(VdecodeErrors, InputsThatAreNoDecodableCaptures) {
       {{text}, kInputError, text + ": not a pcap or pcapng capture (unknown file format)"},
       {{shortHeader}, kInputError, shortHeader + ": not a pcap or pcapng capture (truncated dump file"},
       {{wireless}, kInputError, wireless + ": link type IEEE802_11 (802.11, 105) is not supported"},
+      {{"-i", "nosuch0"}, kInputError, "nosuch0: no such interface"},
       {{"--packet", "999", SourcePath("samples/sample.pcap")}, kInputError, "sample.pcap: there is no packet 999; it holds"},
   });
 }

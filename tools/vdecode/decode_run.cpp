@@ -99,13 +99,13 @@ class DecodingLoop {
 
   bool Passes(const RawPacket& packet) { return !filter_ || filter_->Matches(packet); }
 
-  // "skipped 3 packets of link types vdecode does not decode: 2 C_HDLC (Cisco HDLC, 104), 1 PPP (PPP, 9)"
+  // "skipped 3 packets of link types vdecode does not decode: 2 of C_HDLC (Cisco HDLC, 104), 1 of PPP (PPP, 9)"
   std::string SkippedText() const {
     uint64_t total = 0;
     std::string types;
     for (const auto& [linkType, count] : skipped_) {
       total += count;
-      types += (types.empty() ? "" : ", ") + std::to_string(count) + " " + LinkTypeText(linkType);
+      types += (types.empty() ? "" : ", ") + std::to_string(count) + " of " + LinkTypeText(linkType);
     }
     return source_.Name() + ": skipped " + std::to_string(total) + (total == 1 ? " packet" : " packets") +
            " of link types vdecode does not decode: " + types;
