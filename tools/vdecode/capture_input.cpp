@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "tools/vdecode/pcap_packet.h"
 #include "tools/vdecode/pcapng_reader.h"
 #include "vel/interfaces.h"
 
@@ -14,7 +15,6 @@ namespace vdecode {
 
 namespace {
 
-constexpr uint64_t kMicrosecondsPerSecond = 1000000;
 constexpr std::string_view kTruncatedPrefix = "truncated dump file; ";
 constexpr int kPcapngFirstByte = 0x0A;  // of the section header's block type
 constexpr uint32_t kLinkTypeRaw = 101;
@@ -32,11 +32,7 @@ class PcapFileSource : public PacketSource {
     if (result == PCAP_ERROR_BREAK) return false;
     if (result != 1) throw InputError(DamageText(pcap_geterr(capture_)));
     ++packetsRead_;
-    packet.timestamp = static_cast<uint64_t>(header->ts.tv_sec) * kMicrosecondsPerSecond +
-                       static_cast<uint64_t>(header->ts.tv_usec);
-    packet.originalLength = header->len;
-    packet.linkType = static_cast<uint32_t>(pcap_datalink(capture_));
-    packet.frame = {data, header->caplen};
+    TakePcapPacket(capture_, *header, data, packet);
     return true;
   }
 

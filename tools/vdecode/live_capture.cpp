@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "tools/vdecode/capture_filter.h"
+#include "tools/vdecode/pcap_packet.h"
 #include "vel/interfaces.h"
 
 namespace vdecode {
@@ -15,7 +16,6 @@ namespace {
 // libpcap returns at least this often, so a stop request is seen even when no
 // packet arrives.
 constexpr int kTimeoutMilliseconds = 100;
-constexpr uint64_t kMicrosecondsPerSecond = 1000000;
 constexpr int kStopSignals[] = {SIGINT, SIGTERM};
 
 volatile std::sig_atomic_t stopRequested = 0;
@@ -58,11 +58,7 @@ class LiveSource : public PacketSource {
       if (result == PCAP_ERROR_BREAK) break;
       if (result != 1) throw InputError(interface_ + ": capture failed: " + pcap_geterr(capture_));
       ++captured_;
-      packet.timestamp = static_cast<uint64_t>(header->ts.tv_sec) * kMicrosecondsPerSecond +
-                         static_cast<uint64_t>(header->ts.tv_usec);
-      packet.originalLength = header->len;
-      packet.linkType = static_cast<uint32_t>(pcap_datalink(capture_));
-      packet.frame = {data, header->caplen};
+      TakePcapPacket(capture_, *header, data, packet);
       return true;
     }
     return false;

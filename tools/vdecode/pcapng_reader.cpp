@@ -15,7 +15,7 @@ constexpr uint32_t kByteOrderMagic = 0x1A2B3C4D;
 // and the fixed parts of the bodies.
 constexpr size_t kBlockHead = 8, kBlockFrame = 12;
 constexpr size_t kSectionFixed = 16, kInterfaceFixed = 8;
-constexpr size_t kEnhancedFixed = 20, kSimpleFixed = 4, kObsoleteFixed = 20;
+constexpr size_t kTimedFixed = 20, kSimpleFixed = 4;
 
 constexpr uint32_t kOptionEnd = 0, kOptionResolution = 9, kOptionOffset = 14;
 constexpr uint8_t kMicrosecondResolution = 6;
@@ -40,9 +40,9 @@ bool PcapngReader::Next(PcapngPacket& packet) {
     switch (blockType_) {
       case kSectionHeaderBlock: StartSection(); break;
       case kInterfaceBlock: AddInterface(); break;
-      case kEnhancedPacketBlock: return EnhancedPacket(packet);
+      case kEnhancedPacketBlock: return TimedPacket(packet, true);
       case kSimplePacketBlock: return SimplePacket(packet);
-      case kObsoletePacketBlock: return ObsoletePacket(packet);
+      case kObsoletePacketBlock: return TimedPacket(packet, false);
       default: break;  // name resolution, statistics, secrets, custom blocks
     }
   }
@@ -110,14 +110,17 @@ void PcapngReader::AddInterface() {
   interfaces_.push_back(interface);
 }
 
-bool PcapngReader::EnhancedPacket(PcapngPacket& packet) {
-  if (body_.size() < kEnhancedFixed) Damaged("the packet block is too short");
-  const Interface& interface = InterfaceAt(U32(8));
+// The enhanced packet block and the obsolete one it replaced differ only in
+// the interface field: 32 bits, or 16 followed by a drop count.
+bool PcapngReader::TimedPacket(PcapngPacket& packet, bool wideInterface) {
+  if (body_.size() < kTimedFixed) Damaged("the packet block is too short");
+  uint32_t index = wideInterface ? U32(8) : U16(8);
+  const Interface& interface = InterfaceAt(index);
   uint32_t captured = U32(20);
-  if (captured > body_.size() - kEnhancedFixed)
+  if (captured > body_.size() - kTimedFixed)
     Damaged("the packet's captured length " + std::to_string(captured) + " runs past its block");
-  packet = {U32(8), interface.linkType, Microseconds(interface, uint64_t{U32(12)} << 32 | U32(16)), U32(24),
-            body_.subspan(kEnhancedFixed, captured)};
+  packet = {index, interface.linkType, Microseconds(interface, uint64_t{U32(12)} << 32 | U32(16)), U32(24),
+            body_.subspan(kTimedFixed, captured)};
   return true;
 }
 
@@ -131,17 +134,6 @@ bool PcapngReader::SimplePacket(PcapngPacket& packet) {
   size_t captured = std::min<size_t>(original, body_.size() - kSimpleFixed);
   if (interface.snapLength != 0) captured = std::min<size_t>(captured, interface.snapLength);
   packet = {0, interface.linkType, 0, original, body_.subspan(kSimpleFixed, captured)};
-  return true;
-}
-
-bool PcapngReader::ObsoletePacket(PcapngPacket& packet) {
-  if (body_.size() < kObsoleteFixed) Damaged("the packet block is too short");
-  const Interface& interface = InterfaceAt(U16(8));
-  uint32_t captured = U32(20);
-  if (captured > body_.size() - kObsoleteFixed)
-    Damaged("the packet's captured length " + std::to_string(captured) + " runs past its block");
-  packet = {U16(8), interface.linkType, Microseconds(interface, uint64_t{U32(12)} << 32 | U32(16)), U32(24),
-            body_.subspan(kObsoleteFixed, captured)};
   return true;
 }
 

@@ -57,9 +57,8 @@ class PcapngReader {
   bool ReadBlock();
   void StartSection();
   void AddInterface();
-  bool EnhancedPacket(PcapngPacket& packet);
+  bool TimedPacket(PcapngPacket& packet, bool wideInterface);
   bool SimplePacket(PcapngPacket& packet);
-  bool ObsoletePacket(PcapngPacket& packet);
   const Interface& InterfaceAt(uint32_t index) const;
   uint64_t Microseconds(const Interface& interface, uint64_t units) const;
 
