@@ -68,6 +68,7 @@ Bytes WithWord(Bytes frame, size_t offset, uint16_t value);
 // that size, so that any read past the frame's end is a sanitizer report.
 class PacketRecord {
  public:
+  // linkType: a VEL_LINK_TYPE, Ethernet (0) by default.
   PacketRecord(const Bytes& frame, uint32_t captureLength, uint32_t sequence = 1, uint64_t timestamp = 0,
                uint16_t linkType = 0);
   explicit PacketRecord(const Bytes& frame) : PacketRecord(frame, static_cast<uint32_t>(frame.size())) {}

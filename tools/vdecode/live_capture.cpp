@@ -4,6 +4,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <iterator>
 
 #include "tools/vdecode/capture_filter.h"
 #include "tools/vdecode/pcap_packet.h"
