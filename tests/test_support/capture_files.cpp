@@ -4,7 +4,7 @@ namespace vel::test {
 
 namespace {
 
-constexpr uint32_t kSectionHeader = 0x0A0D0D0A, kInterface = 1, kEnhancedPacket = 6;
+constexpr uint32_t kSectionHeader = 0x0A0D0D0A, kInterface = 1, kSimplePacket = 3, kEnhancedPacket = 6;
 constexpr uint32_t kOptionResolution = 9;
 
 // Writes numbers in one byte order.
@@ -84,6 +84,11 @@ std::string PcapngSection(const std::vector<PcapngInterface>& interfaces, const 
   }
   for (const PcapngRecord& record : records) {
     Writer packet{bigEndian, {}};
+    if (record.simple) {
+      packet.U32(static_cast<uint32_t>(record.frame.size()));
+      file += Block(bigEndian, kSimplePacket, packet.out + record.frame);
+      continue;
+    }
     packet.U32(record.interface);
     packet.U32(static_cast<uint32_t>(record.units >> 32));
     packet.U32(static_cast<uint32_t>(record.units));
@@ -116,7 +121,7 @@ size_t CountPcapngPackets(const std::string& pcapng) {
     if (Get32(pcapng, at, false) == kSectionHeader) bigEndian = static_cast<uint8_t>(pcapng[at + 8]) == 0x1A;
     uint32_t type = Get32(pcapng, at, bigEndian), length = Get32(pcapng, at + 4, bigEndian);
     if (length < 12 || length > pcapng.size() - at) break;
-    count += type == 2 || type == 3 || type == kEnhancedPacket;
+    count += type == 2 || type == kSimplePacket || type == kEnhancedPacket;
     at += length;
   }
   return count;

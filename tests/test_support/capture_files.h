@@ -25,11 +25,13 @@ struct PcapngInterface {
   std::optional<uint8_t> resolution = std::nullopt;
 };
 // One enhanced packet block: the interface's index, the time stamp in the
-// interface's units, the frame.
+// interface's units, the frame; or a simple packet block, which has neither
+// interface (it is the first one's) nor time stamp.
 struct PcapngRecord {
   uint32_t interface;
   uint64_t units;
   std::string frame;
+  bool simple = false;
 };
 // One section: a section header, the interface descriptions, then the packets.
 std::string PcapngSection(const std::vector<PcapngInterface>& interfaces, const std::vector<PcapngRecord>& records,

@@ -207,19 +207,22 @@ TEST(VdecodeLinks, PcapngTimeStampResolutionsAndSections) {
   TempDir dir;
   std::string frame = Text(UdpFrame(1, 2, {}));
   // Nanoseconds, 2^-20 seconds, milliseconds, and the default microseconds; a
-  // second section, big-endian, whose interface 0 is a new one.
+  // second section, big-endian, whose interface 0 is a new one, with a simple
+  // packet block (no time stamp) after an enhanced one.
   std::string file = dir.Write(
       "resolutions.pcapng",
       PcapngSection({{kLinkEthernet, 9}, {kLinkEthernet, 0x80 | 20}, {kLinkEthernet, 3}, {kLinkEthernet}},
                     {{0, 1500000000123456789ull, frame}, {1, 3ull << 20, frame}, {2, 1234, frame}, {3, 42, frame}}) +
-          PcapngSection({{kLinkRawIp}}, {{0, 7, Text(kUdp)}}, true));
+          PcapngSection({{kLinkRawIp}}, {{0, 7, Text(kUdp)}, {0, 0, Text(kUdp6), true}}, true));
   RunResult run = Vdecode({"--json", file});
   ASSERT_EQ(run.status, 0) << run.err;
   std::vector<Json> packets = JsonLines(run);
-  ASSERT_EQ(packets.size(), 5u);
-  const uint64_t micros[] = {1500000000123456, 3000000, 1234000, 42, 7};
-  for (size_t i = 0; i < 5; ++i) EXPECT_EQ(packets[i]["timestamp"], micros[i]) << i;
+  ASSERT_EQ(packets.size(), 6u);
+  const uint64_t micros[] = {1500000000123456, 3000000, 1234000, 42, 7, 0};
+  for (size_t i = 0; i < 6; ++i) EXPECT_EQ(packets[i]["timestamp"], micros[i]) << i;
   EXPECT_EQ(packets[4]["groups"][1]["name"], "IP - Internet Protocol (v4)");
+  EXPECT_EQ(packets[5]["groups"][1]["name"], "IPv6 - Internet Protocol (v6)");
+  EXPECT_EQ(packets[5]["capture_length"], kUdp6.size());
 }
 
 TEST(VdecodeLinks, DamagedPcapngEndsWithOneLineAfterItsPackets) {
