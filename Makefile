@@ -47,14 +47,17 @@ bench: deps
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 	$(BUILD_DIR)/bench/vel_bench
 
-# Builds the libFuzzer target with clang and runs it for FUZZ_SECONDS.
+# Builds the libFuzzer targets with clang and runs each for FUZZ_SECONDS:
+# frames of every link type, then pcapng files.
 fuzz:
 	@./scripts/install-deps $(PACKAGES) $(FUZZ_PACKAGES)
 	CXX=clang++ cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEL_BUILD_FUZZ=ON \
 	  -DVEL_BUILD_TESTS=OFF -DVEL_BUILD_TOOLS=OFF $(CMAKE_FLAGS)
-	cmake --build $(FUZZ_DIR) -j $(JOBS) --target vel_fuzz
-	mkdir -p $(FUZZ_DIR)/corpus
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target vel_fuzz vel_pcapng_fuzz
+	mkdir -p $(FUZZ_DIR)/corpus $(FUZZ_DIR)/corpus-pcapng
 	$(FUZZ_DIR)/fuzz/vel_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=2048 $(FUZZ_DIR)/corpus fuzz/corpus
+	$(FUZZ_DIR)/fuzz/vel_pcapng_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=4096 $(FUZZ_DIR)/corpus-pcapng \
+	  fuzz/corpus-pcapng
 
 install: build
 	cmake --install $(BUILD_DIR) --prefix $(PREFIX)

@@ -23,6 +23,14 @@ constexpr uint32_t kCaptureLengthLabel = 1003;
 constexpr uint32_t kTimestampLabel = 1004;
 constexpr uint32_t kMicrosecondsPerSecond = 1000000;
 
+// Roots of the link types besides Ethernet; raw IP needs none, its first
+// layer being the IPv4 or IPv6 module itself.
+constexpr CLSID kLinkRootClasses[] = {
+    MakeGuid("{0500FECE-4F9A-40FA-96E0-A5253C517DEE}"),  // Linux cooked capture
+    MakeGuid("{D5C74786-F7B4-42DB-BFD4-E528CF860BA4}"),  // Linux cooked capture v2
+    MakeGuid("{F3288485-38A5-4F31-AFC8-674C7A2C6F2B}"),  // BSD loopback
+};
+
 constexpr dispatch::Member kManagerMembers[] = {
     dispatch::Get<&IOrvDecoderManager::get_VerifyChecksum>(u"VerifyChecksum", 1),
     dispatch::Put<&IOrvDecoderManager::put_VerifyChecksum>(u"VerifyChecksum", 1),
@@ -59,6 +67,7 @@ HRESULT COrvDecoderManager::CreateInstance(REFIID riid, void** ppv) {
 COrvDecoderManager::~COrvDecoderManager() {
   for (IVELDcoder* m : modules_) m->Release();
   if (root_) root_->Release();
+  ReleaseLinkRoots();
   if (nameTable_) nameTable_->Release();
 }
 
@@ -109,8 +118,28 @@ HRESULT COrvDecoderManager::Initialize() {
   if (root_) root_->Release();
   root_ = root;
   AddModule(root_);
+  CreateLinkRoots();
   LoadModuleList();
   return S_OK;
+}
+
+void COrvDecoderManager::CreateLinkRoots() {
+  ReleaseLinkRoots();
+  IDispatch* self = nullptr;
+  if (FAILED(QueryInterface(IDispatch::kIID, reinterpret_cast<void**>(&self)))) return;
+  for (const CLSID& clsid : kLinkRootClasses) {
+    IVELDcoder* root = nullptr;
+    if (FAILED(vel::CreateInstance(clsid, &root))) continue;
+    for (IVELDcoder* e : modules_) root->ConnectModule(e);
+    root->OnManagerNotify(VGME_GME_JOINGRAPH, reinterpret_cast<int64_t>(self), 0);
+    linkRoots_.push_back(root);
+  }
+  self->Release();
+}
+
+void COrvDecoderManager::ReleaseLinkRoots() {
+  for (IVELDcoder* root : linkRoots_) root->Release();
+  linkRoots_.clear();
 }
 
 void COrvDecoderManager::LoadModuleList() {
@@ -137,8 +166,10 @@ HRESULT COrvDecoderManager::AddModule(IVELDcoder* m) {
     m->ConnectModule(e);
     e->ConnectModule(m);
   }
+  for (IVELDcoder* root : linkRoots_) root->ConnectModule(m);
   m->OnManagerNotify(VGME_GME_JOINGRAPH, reinterpret_cast<int64_t>(self), 0);
   for (IVELDcoder* e : modules_) e->OnManagerNotify(VGME_GME_NEW_MODULE, reinterpret_cast<int64_t>(m), 0);
+  for (IVELDcoder* root : linkRoots_) root->OnManagerNotify(VGME_GME_NEW_MODULE, reinterpret_cast<int64_t>(m), 0);
   modules_.push_back(m);
   self->Release();
   return S_OK;
@@ -149,6 +180,7 @@ HRESULT COrvDecoderManager::RemoveModule(IVELDcoder* m) {
   auto it = std::find(modules_.begin(), modules_.end(), m);
   if (it == modules_.end()) return S_FALSE;
   for (IVELDcoder* e : modules_) e->OnManagerNotify(VGME_GME_REMOVE_MODULE, reinterpret_cast<int64_t>(m), 0);
+  for (IVELDcoder* root : linkRoots_) root->OnManagerNotify(VGME_GME_REMOVE_MODULE, reinterpret_cast<int64_t>(m), 0);
   modules_.erase(std::find(modules_.begin(), modules_.end(), m));
   m->Release();
   return S_FALSE;
@@ -156,6 +188,7 @@ HRESULT COrvDecoderManager::RemoveModule(IVELDcoder* m) {
 
 HRESULT COrvDecoderManager::DestroyGraph() {
   for (IVELDcoder* m : modules_) m->OnManagerNotify(VGME_GME_DESTROY, 0, 0);
+  for (IVELDcoder* root : linkRoots_) root->OnManagerNotify(VGME_GME_DESTROY, 0, 0);
   for (IVELDcoder* m : modules_) m->Release();
   modules_.clear();
   return S_OK;
@@ -199,9 +232,28 @@ HRESULT COrvDecoderManager::Decode(uint8_t* pPacket, IVELPacketsDecodingInfo** p
 
   ParsedPacket parsed{};
   Preclassify(captured, &parsed);
+  if (captured->LinkType != VEL_LT_ETHERNET) return DecodeFromLinkRoot(&parsed, created);
   if (!root_) return S_OK;
   return root_->Decode(parsed.nLayers[0], reinterpret_cast<uint8_t*>(&parsed),
                        const_cast<uint8_t*>(parsed.pFrameData), created);
+}
+
+// The first layer's module is a link root, or for raw IP a module of the graph:
+// the first of that protocol type, in list order, that takes the frame.
+HRESULT COrvDecoderManager::DecodeFromLinkRoot(ParsedPacket* parsed, IVELPacketsDecodingInfo* info) {
+  uint32_t first = parsed->nLayerCount ? parsed->nLayers[0] : 0;
+  if (first == 0) return S_OK;
+  auto offer = [&](IVELDcoder* module) {
+    uint32_t type = 0;
+    return SUCCEEDED(module->get_ProtocolType(&type)) && type == first &&
+           module->Decode(first, reinterpret_cast<uint8_t*>(parsed), const_cast<uint8_t*>(parsed->pFrameData), info) ==
+               S_OK;
+  };
+  for (IVELDcoder* root : linkRoots_)
+    if (offer(root)) return S_OK;
+  for (IVELDcoder* module : modules_)
+    if (offer(module)) return S_OK;
+  return S_OK;
 }
 
 void COrvDecoderManager::AddFrameGroup(CVELPacketsDecodingInfo* info, const CapturedPacket* packet) {

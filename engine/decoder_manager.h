@@ -43,6 +43,10 @@ class COrvDecoderManager : public DispatchImpl<IOrvDecoderManager, ManagerDispat
 
  private:
   void AddFrameGroup(CVELPacketsDecodingInfo* info, const CapturedPacket* packet);
+  void CreateLinkRoots();
+  void ReleaseLinkRoots();
+  // Hands a frame of a link type other than Ethernet to the module of its first layer.
+  HRESULT DecodeFromLinkRoot(ParsedPacket* parsed, IVELPacketsDecodingInfo* info);
   void LoadModuleList();
   std::u16string_view TimestampText(uint64_t microseconds);
 
@@ -51,6 +55,11 @@ class COrvDecoderManager : public DispatchImpl<IOrvDecoderManager, ManagerDispat
   IVELNameTable* nameTable_ = nullptr;
   std::vector<IVELDcoder*> modules_;
   IVELDcoder* root_ = nullptr;
+  // The roots of the link types besides Ethernet. Like the Ethernet root they
+  // take input from no module; unlike it they stay out of the module list, so
+  // the graph that hosts enumerate and configure is unchanged. They are
+  // connected to every module that joins, and hear of every graph change.
+  std::vector<IVELDcoder*> linkRoots_;
 
   // The date text of the last second formatted: packets of one second share it.
   int64_t lastSecond_ = -1;

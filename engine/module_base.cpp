@@ -200,6 +200,12 @@ void CVELBaseModule::SetGroupLength() {
   group_->put_Length(static_cast<uint32_t>(cursor_ - frame_) - layerOffset_);
 }
 
+void CVELBaseModule::NameGroup(Text name) {
+  Impl(group_)->SetName(name);
+  // The group was tested against the selected item under its first name.
+  static_cast<CVELPacketsDecodingInfo*>(info_)->TestSelection(Impl(group_));
+}
+
 HRESULT CVELBaseModule::ForwardPayload() {
   SetGroupLength();
   if (cursor_ < end_) OfferToOutputs(next_, cursor_);

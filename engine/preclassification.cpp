@@ -1,12 +1,15 @@
-// The pre-classification: from the EtherType (or the 802.3 LLC/SNAP header),
-// the IP protocol number, the IPv6 next-header chain, the PPP protocol number
-// and the TCP or UDP ports, the list of protocol types that decides which
-// module receives each layer. A header that is not captured whole ends the
+// The pre-classification: from the link layer the host names (the EtherType
+// or 802.3 LLC/SNAP header of Ethernet, the protocol of a Linux cooked
+// header, the address family of a loopback header, or none for raw IP), the
+// IP protocol number, the IPv6 next-header chain, the PPP protocol number and
+// the TCP or UDP ports, the list of protocol types that decides which module
+// receives each layer. A header that is not captured whole ends the
 // classification where it stands, and so does a fragment after the first:
 // its payload continues a datagram and holds no upper-layer header.
 #include "engine/preclassification.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "vel/byte_view.h"
 #include "vel/protocol_catalogue.h"
@@ -24,6 +27,14 @@ constexpr uint32_t kFirstUnmappedIpProtocol = 141;
 constexpr uint32_t kIPv4FragmentOffsetMask = 0x1FFF, kIPv6FragmentHeader = 44, kIPv6FragmentOffsetMask = 0xFFF8;
 constexpr uint8_t kCdpDestination[6] = {0x01, 0x00, 0x0C, 0xCC, 0xCC, 0xCC};
 
+// Link headers other than Ethernet: their lengths and where their protocol lies.
+constexpr uint32_t kCookedProtocolAt = 14, kCookedHeaderLength = 16;
+constexpr uint32_t kCookedV2ProtocolAt = 0, kCookedV2HeaderLength = 20;
+constexpr uint32_t kLoopbackHeaderLength = 4;
+// Address families of IPv4 and of IPv6 as the BSD systems number it.
+constexpr uint32_t kFamilyIPv4 = 2;
+constexpr uint32_t kFamiliesIPv6[] = {24, 28, 30};
+
 // IPv6 next-header values walked as extension headers.
 bool IsWalkedExtension(uint32_t n) {
   switch (n) {
@@ -36,9 +47,31 @@ class Classifier {
  public:
   Classifier(const CapturedPacket* captured, ParsedPacket* packet)
       : p_(packet),
-        frame_(packet->pFrameData, packet->pFrameData, packet->pFrameData + captured->CaptureLength) {}
+        frame_(packet->pFrameData, packet->pFrameData, packet->pFrameData + captured->CaptureLength),
+        linkType_(captured->LinkType) {}
 
   void Run() {
+    switch (linkType_) {
+      case VEL_LT_ETHERNET: return ClassifyEthernet();
+      case VEL_LT_LINUX_SLL:
+        Append(kLinuxCookedType);
+        return ByEtherType(frame_.U16(kCookedProtocolAt), kCookedHeaderLength, true);
+      case VEL_LT_LINUX_SLL2:
+        Append(kLinuxCookedV2Type);
+        return ByEtherType(frame_.U16(kCookedV2ProtocolAt), kCookedV2HeaderLength, true);
+      case VEL_LT_NULL:
+      case VEL_LT_LOOP:
+        Append(kLoopbackType);
+        return ByAddressFamily(ReadLoopbackFamily(frame_, linkType_).value);
+      case VEL_LT_RAW_IP: return ByIpVersion(frame_.U8(0) >> 4);
+      case VEL_LT_IPV4: return ByIpVersion(4);
+      case VEL_LT_IPV6: return ByIpVersion(6);
+      default: return;
+    }
+  }
+
+ private:
+  void ClassifyEthernet() {
     Append(kEthernetII);
     uint32_t t = frame_.U16(12);
     if (t >= kEthernetIIMinimum) return ByEtherType(t, 14, true);
@@ -56,7 +89,18 @@ class Classifier {
     CdpTest();
   }
 
- private:
+  void ByAddressFamily(uint32_t family) {
+    if (family == kFamilyIPv4) return ByEtherType(0x0800, kLoopbackHeaderLength, true);
+    if (std::find(std::begin(kFamiliesIPv6), std::end(kFamiliesIPv6), family) != std::end(kFamiliesIPv6))
+      ByEtherType(0x86DD, kLoopbackHeaderLength, true);
+  }
+
+  // A frame that starts with its IP header.
+  void ByIpVersion(uint32_t version) {
+    if (version == 4) return ByEtherType(0x0800, 0, true);
+    if (version == 6) ByEtherType(0x86DD, 0, true);
+  }
+
   void Append(uint32_t type) {
     if (p_->nLayerCount < kMaxLayers) p_->nLayers[p_->nLayerCount++] = type;
   }
@@ -100,7 +144,7 @@ class Classifier {
         Append(kTypeVlan);
         return ByEtherType(frame_.U16(n + 2), n + 4, false);
       default:
-        if (outer) CdpTest();
+        if (outer && linkType_ == VEL_LT_ETHERNET) CdpTest();
     }
   }
 
@@ -177,6 +221,7 @@ class Classifier {
 
   ParsedPacket* p_;
   ByteView frame_;
+  uint32_t linkType_;
 };
 
 }  // namespace

@@ -110,7 +110,9 @@ class CArpMessageDecoderT : public CVELBaseModuleCLSIDImplT<T, kType, kClsid> {
   }
 
  protected:
-  bool CanAccept(IVELDcoder* input) override { return this->InputTypeIn(input, {arp::kFromEthernet, arp::kFromVlan}); }
+  bool CanAccept(IVELDcoder* input) override {
+    return this->InputTypeIn(input, {arp::kFromEthernet, arp::kFromVlan, kLinuxCookedType, kLinuxCookedV2Type});
+  }
 
   // Adds the message's items and the padding after it, and sets the group's
   // length; nothing is handed on.

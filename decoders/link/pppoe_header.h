@@ -30,11 +30,14 @@ constexpr NameIdPair kCodeNames[] = {
 
 }  // namespace pppoe
 
-// Base of the two PPPoE decoders: both take frames from Ethernet and VLAN.
+// Base of the two PPPoE decoders: both take frames from Ethernet, VLAN and
+// Linux cooked captures.
 template <class T, uint32_t kProtocol, const CLSID& kClsid>
 class CPPPoEHeaderDecoderT : public CVELBaseModuleCLSIDImplT<T, kProtocol, kClsid> {
  protected:
-  bool CanAccept(IVELDcoder* input) override { return CVELBaseModule::InputTypeIn(input, {48, 326}); }
+  bool CanAccept(IVELDcoder* input) override {
+    return CVELBaseModule::InputTypeIn(input, {48, 326, kLinuxCookedType, kLinuxCookedV2Type});
+  }
 
   // Adds the header items at the cursor and returns the payload length.
   uint32_t AddPPPoEHeader() {

@@ -23,7 +23,9 @@ constexpr CLSID kClsid = MakeGuid("{086B473F-BEB1-474F-B696-1E3C6A34B160}");
 
 class CVlanDecoder : public CVELBaseModuleCLSIDImplT<CVlanDecoder, 326, kClsid> {
  protected:
-  bool CanAccept(IVELDcoder* input) override { return InputTypeIn(input, {kFromEthernet}); }
+  bool CanAccept(IVELDcoder* input) override {
+    return InputTypeIn(input, {kFromEthernet, kLinuxCookedType, kLinuxCookedV2Type});
+  }
 
   void DecodeLayer() override {
     AddTagControlInformation();

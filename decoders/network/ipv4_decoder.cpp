@@ -133,7 +133,9 @@ uint32_t EntryCount(uint32_t length, uint32_t pointer, uint32_t entrySize, uint3
 
 class CIPv4Decoder : public CVELBaseModuleCLSIDImplT<CIPv4Decoder, 1, kClsid> {
  protected:
-  bool CanAccept(IVELDcoder* input) override { return InputTypeIn(input, {48, 15, 60, 326}); }
+  bool CanAccept(IVELDcoder* input) override {
+    return InputTypeIn(input, {48, 15, 60, 326, kLinuxCookedType, kLinuxCookedV2Type, kLoopbackType});
+  }
 
   void DecodeLayer() override {
     const ByteView header = Layer();

@@ -202,7 +202,9 @@ Text YesNo(bool set) { return Res(set ? kYes : kNo); }
 
 class CIPV6Decoder : public CVELBaseModuleCLSIDImplT<CIPV6Decoder, 52, kClsid> {
  protected:
-  bool CanAccept(IVELDcoder* input) override { return InputTypeIn(input, {1, 60, 48, 326}); }
+  bool CanAccept(IVELDcoder* input) override {
+    return InputTypeIn(input, {1, 60, 48, 326, kLinuxCookedType, kLinuxCookedV2Type, kLoopbackType});
+  }
 
   void DecodeLayer() override {
     ByteView header = Layer();

@@ -36,6 +36,37 @@ enum VEL_GRAPH_MANAGER_EVENT : uint32_t {
   VGME_GME_NEW_MODULE = 4,
 };
 
+// The link layer a host's frame starts with. Zero is Ethernet, so a host
+// that zeroes its packet record and knows nothing of other link layers gets
+// Ethernet decoding.
+enum VEL_LINK_TYPE : uint16_t {
+  VEL_LT_ETHERNET = 0,
+  VEL_LT_LINUX_SLL = 1,   // Linux cooked capture, 16-byte header
+  VEL_LT_LINUX_SLL2 = 2,  // Linux cooked capture v2, 20-byte header
+  VEL_LT_RAW_IP = 3,      // no link header: IPv4 or IPv6 by the version nibble
+  VEL_LT_IPV4 = 4,        // no link header: IPv4
+  VEL_LT_IPV6 = 5,        // no link header: IPv6
+  VEL_LT_NULL = 6,        // BSD loopback: address family in the capturing host's byte order
+  VEL_LT_LOOP = 7,        // BSD loopback: address family in network byte order
+};
+
+// The link type for a capture's link-type number (a file's LINKTYPE_ value or
+// libpcap's DLT_ value, which differ for raw IP: 101 in files, 12 from
+// libpcap); -1 for link types the engine does not decode.
+constexpr int32_t LinkTypeFromPcap(uint32_t pcapLinkType) {
+  switch (pcapLinkType) {
+    case 1: return VEL_LT_ETHERNET;
+    case 113: return VEL_LT_LINUX_SLL;
+    case 276: return VEL_LT_LINUX_SLL2;
+    case 12: case 101: return VEL_LT_RAW_IP;
+    case 228: return VEL_LT_IPV4;
+    case 229: return VEL_LT_IPV6;
+    case 0: return VEL_LT_NULL;
+    case 108: return VEL_LT_LOOP;
+    default: return -1;
+  }
+}
+
 // ---- Packet records -----------------------------------------------------
 
 // The host's packet: this header, then the frame bytes at record start + HeaderSize.
@@ -45,6 +76,9 @@ struct CapturedPacket {
   uint32_t CaptureLength;
   uint32_t OriginalLength;
   uint16_t HeaderSize;
+  // A VEL_LINK_TYPE, in what was padding before the engine knew more than
+  // Ethernet: the record keeps its size and every other field its place.
+  uint16_t LinkType;
 
   const uint8_t* Frame() const { return reinterpret_cast<const uint8_t*>(this) + HeaderSize; }
 };
@@ -53,6 +87,7 @@ static_assert(offsetof(CapturedPacket, TimeStamp) == 8);
 static_assert(offsetof(CapturedPacket, CaptureLength) == 16);
 static_assert(offsetof(CapturedPacket, OriginalLength) == 20);
 static_assert(offsetof(CapturedPacket, HeaderSize) == 24);
+static_assert(offsetof(CapturedPacket, LinkType) == 26);
 static_assert(sizeof(CapturedPacket) == 32);
 
 inline constexpr uint32_t kMaxLayers = 10;

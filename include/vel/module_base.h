@@ -81,6 +81,8 @@ class CVELBaseModule : public DispatchImpl<IVELDcoder, ModuleDispatch> {
   HRESULT ForwardPayload();
   // Sets the group's Length to the bytes consumed by this layer.
   void SetGroupLength();
+  // Names this layer's group, for a protocol type the catalogue has no row for.
+  void NameGroup(Text name);
   // Offers data to the output modules as nProtocol until one takes it.
   HRESULT OfferToOutputs(uint32_t nProtocol, const uint8_t* data);
   // The next protocol ForwardPayload uses: the layer list at the group's

@@ -12,6 +12,13 @@ namespace vel {
 
 inline constexpr uint32_t kProtocolTypeCount = 331;
 
+// The link layers besides Ethernet that a host can name in its packet record
+// lie beyond the catalogue, in a block of their own clear of its rows; their
+// modules name their groups from the string table.
+inline constexpr uint32_t kLinuxCookedType = 400;    // Linux cooked capture
+inline constexpr uint32_t kLinuxCookedV2Type = 401;  // Linux cooked capture v2
+inline constexpr uint32_t kLoopbackType = 402;       // BSD loopback
+
 // Short / long name of a protocol type; nullptr for type >= 331.
 const char16_t* ProtocolShortName(uint32_t type) noexcept;
 const char16_t* ProtocolLongName(uint32_t type) noexcept;

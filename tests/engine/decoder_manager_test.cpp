@@ -191,3 +191,73 @@ TEST(EthernetDecoder, ShortFramesShowWhatWasCaptured) {
 
 }  // namespace
 }  // namespace vel::test
+
+namespace vel::test {
+namespace {
+
+const Bytes kUdpPacket = IPv4Packet(kIpProtocolUdp, UdpDatagram(40000, 40001, Ascii("hi")));
+
+std::vector<uint32_t> ModuleTypes(IOrvDecoderManager* manager) {
+  ComPtr<IIDECollection> modules;
+  manager->EnumerateModules(&modules);
+  int32_t count = 0;
+  modules->get_Count(&count);
+  std::vector<uint32_t> types;
+  for (int32_t i = 1; i <= count; ++i) {
+    Variant item;
+    modules->get_Item(Variant(i), &item);
+    uint32_t type = 0;
+    ComPtr<IDispatch>(item.pdispVal).As<IVELDcoder>()->get_ProtocolType(&type);
+    types.push_back(type);
+  }
+  return types;
+}
+
+TEST(DecoderManager, RawIpStartsAtTheNetworkLayer) {
+  auto manager = MakeManager();
+  auto v4 = DecodeAs(manager.get(), VEL_LT_RAW_IP, kUdpPacket);
+  EXPECT_EQ(GroupNames(v4.get()), (std::vector<std::string>{"Packet Info", "IP - Internet Protocol (v4)",
+                                                            "UDP - User Datagram Protocol"}));
+  EXPECT_EQ(FindGroup(v4.get(), "IP - ")->startPos, 0u);
+  EXPECT_EQ(FindGroup(v4.get(), "UDP - ")->startPos, 20u);
+  auto v6 = DecodeAs(manager.get(), VEL_LT_IPV6, IPv6Packet(kIpProtocolUdp, UdpDatagram(1, 2, {})));
+  EXPECT_EQ(GroupNames(v6.get()), (std::vector<std::string>{"Packet Info", "IPv6 - Internet Protocol (v6)",
+                                                            "UDP - User Datagram Protocol"}));
+  TruncationSweep(manager.get(), kUdpPacket, VEL_LT_IPV4);
+
+  // Nothing to decode: an unknown IP version, a link type the engine does not know.
+  for (auto [linkType, frame] : {std::pair<uint16_t, Bytes>{VEL_LT_RAW_IP, Hex("50000020")}, {99, kUdpPacket}}) {
+    auto info = DecodeAs(manager.get(), linkType, frame);
+    EXPECT_EQ(GroupNames(info.get()), (std::vector<std::string>{"Packet Info"})) << linkType;
+  }
+}
+
+TEST(DecoderManager, LinkRootsStayOutOfTheModuleListButFollowTheGraph) {
+  auto manager = MakeManager();
+  for (uint32_t type : ModuleTypes(manager.get())) EXPECT_TRUE(type < kLinuxCookedType || type > kLoopbackType) << type;
+  Bytes cooked = LinuxCookedFrame(kEtherTypeIPv4, kUdpPacket);
+  EXPECT_EQ(GroupNames(DecodeAs(manager.get(), VEL_LT_LINUX_SLL, cooked).get()).size(), 4u);
+
+  // A removed module is offered nothing more (the sanitizer build catches a dangling edge).
+  ComPtr<IVELDcoder> ipv4;
+  manager->LookforModule(Bstr(u"{4A513EC6-FBD3-455D-B8C5-D212A8DD7D08}"), &ipv4);
+  ASSERT_TRUE(ipv4);
+  manager->RemoveModule(ipv4.get());
+  ipv4 = {};
+  EXPECT_EQ(GroupNames(DecodeAs(manager.get(), VEL_LT_LINUX_SLL, cooked).get()),
+            (std::vector<std::string>{"Packet Info", "SLL - Linux Cooked Capture"}));
+
+  // A module that joins later is connected to the roots.
+  auto replacement = CTestModule::Make(1, {kLinuxCookedType});
+  manager->AddModule(replacement.get());
+  DecodeAs(manager.get(), VEL_LT_LINUX_SLL, cooked);
+  EXPECT_EQ(replacement->decodeCalls, 1);
+
+  // After DestroyGraph the roots still show their own header, as the Ethernet root does.
+  manager->DestroyGraph();
+  EXPECT_EQ(GroupNames(DecodeAs(manager.get(), VEL_LT_NULL, LoopbackFrame(2, kUdpPacket, false)).get()),
+            (std::vector<std::string>{"Packet Info", "Loopback - BSD Loopback"}));
+}
+
+}  // namespace
+}  // namespace vel::test

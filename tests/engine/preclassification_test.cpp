@@ -131,3 +131,53 @@ TEST(Preclassification, StopsWhereTheCaptureEnds) {
 
 }  // namespace
 }  // namespace vel::test
+
+namespace vel::test {
+namespace {
+
+std::vector<uint32_t> LayersAs(uint16_t linkType, const Bytes& frame) {
+  PacketRecord record(frame, static_cast<uint32_t>(frame.size()), 1, 0, linkType);
+  ParsedPacket parsed{};
+  Preclassify(reinterpret_cast<const CapturedPacket*>(record.data()), &parsed);
+  return {parsed.nLayers, parsed.nLayers + parsed.nLayerCount};
+}
+
+TEST(Preclassification, LinkLayersBesidesEthernetStartTheList) {
+  Bytes ip = Hex("45000020000100004011f97c7f0000017f000001 c35000350008 0000");
+  Bytes ip6 = Hex("6000000000081140 00000000000000000000000000000001 00000000000000000000000000000001 c3500035 0008 0000");
+  EXPECT_EQ(LayersAs(VEL_LT_LINUX_SLL, LinuxCookedFrame(0x0800, ip)), (std::vector<uint32_t>{400, 1, 20, 29}));
+  EXPECT_EQ(LayersAs(VEL_LT_LINUX_SLL2, LinuxCookedV2Frame(0x86DD, ip6)), (std::vector<uint32_t>{401, 52, 20, 29}));
+  EXPECT_EQ(LayersAs(VEL_LT_LINUX_SLL, LinuxCookedFrame(0x0806, Hex("0001"))), (std::vector<uint32_t>{400, 16}));
+  EXPECT_EQ(LayersAs(VEL_LT_NULL, LoopbackFrame(2, ip, false)), (std::vector<uint32_t>{402, 1, 20, 29}));
+  EXPECT_EQ(LayersAs(VEL_LT_LOOP, LoopbackFrame(30, ip6, true)), (std::vector<uint32_t>{402, 52, 20, 29}));
+  EXPECT_EQ(LayersAs(VEL_LT_RAW_IP, ip), (std::vector<uint32_t>{1, 20, 29}));
+  EXPECT_EQ(LayersAs(VEL_LT_RAW_IP, ip6), (std::vector<uint32_t>{52, 20, 29}));
+  // The link types of one IP version take the packet as that version, whatever its first nibble says.
+  EXPECT_EQ(LayersAs(VEL_LT_IPV4, ip), (std::vector<uint32_t>{1, 20, 29}));
+  EXPECT_EQ(LayersAs(VEL_LT_IPV6, ip6), (std::vector<uint32_t>{52, 20, 29}));
+  EXPECT_EQ(LayersAs(VEL_LT_IPV6, ip), (std::vector<uint32_t>{52}));
+  // No layer: an IP version raw IP does not know, a link type the engine does not know.
+  EXPECT_EQ(LayersAs(VEL_LT_RAW_IP, Hex("50000020")), (std::vector<uint32_t>{}));
+  EXPECT_EQ(LayersAs(99, ip), (std::vector<uint32_t>{}));
+  // No CDP test on a cooked header, whose first bytes are no destination address.
+  EXPECT_EQ(LayersAs(VEL_LT_LINUX_SLL, Hex("01000ccccccc 0000 0000 0000 2000 aaaa")), (std::vector<uint32_t>{400}));
+}
+
+TEST(Preclassification, HeadersOfOtherLinkTypesLieAfterTheirLinkHeader) {
+  Bytes ip = Hex("45000020000100004011f97c7f0000017f000001 c35000350008 0000");
+  PacketRecord record(LinuxCookedFrame(0x0800, ip), 16 + 28, 1, 0, VEL_LT_LINUX_SLL);
+  ParsedPacket parsed{};
+  const auto* captured = reinterpret_cast<const CapturedPacket*>(record.data());
+  Preclassify(captured, &parsed);
+  EXPECT_EQ(parsed.pIPv4Header - captured->Frame(), 16);
+  EXPECT_EQ(parsed.pUDPHeader - captured->Frame(), 36);
+  EXPECT_EQ(parsed.nIPv4HeaderLength, 20u);
+
+  // Cut inside the cooked header: the root's type alone.
+  EXPECT_EQ(LayersAs(VEL_LT_LINUX_SLL, Hex("0000 0001 0006 0800")), (std::vector<uint32_t>{400}));
+  EXPECT_EQ(LayersAs(VEL_LT_NULL, Hex("02")), (std::vector<uint32_t>{402}));
+  EXPECT_EQ(LayersAs(VEL_LT_RAW_IP, {}), (std::vector<uint32_t>{}));
+}
+
+}  // namespace
+}  // namespace vel::test

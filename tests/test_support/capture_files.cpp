@@ -1,20 +1,27 @@
 #include "capture_files.h"
 
-#include <cstring>
-
 namespace vel::test {
 
 namespace {
 
-void Put16(std::string& out, uint32_t v) {
-  out += static_cast<char>(v & 0xFF);
-  out += static_cast<char>(v >> 8 & 0xFF);
-}
+constexpr uint32_t kSectionHeader = 0x0A0D0D0A, kInterface = 1, kSimplePacket = 3, kEnhancedPacket = 6;
+constexpr uint32_t kOptionResolution = 9;
 
-void Put32(std::string& out, uint32_t v) {
-  Put16(out, v & 0xFFFF);
-  Put16(out, v >> 16);
-}
+// Writes numbers in one byte order.
+struct Writer {
+  bool bigEndian;
+  std::string out;
+
+  void U16(uint32_t v) {
+    char bytes[2] = {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8 & 0xFF)};
+    if (bigEndian) std::swap(bytes[0], bytes[1]);
+    out.append(bytes, 2);
+  }
+  void U32(uint32_t v) {
+    U16(bigEndian ? v >> 16 : v & 0xFFFF);
+    U16(bigEndian ? v & 0xFFFF : v >> 16);
+  }
+};
 
 uint32_t Get32(const std::string& bytes, size_t at, bool bigEndian) {
   uint32_t v = 0;
@@ -22,75 +29,80 @@ uint32_t Get32(const std::string& bytes, size_t at, bool bigEndian) {
   return v;
 }
 
-std::string Block(uint32_t type, std::string body) {
+std::string Block(bool bigEndian, uint32_t type, std::string body) {
   body.append((4 - body.size() % 4) % 4, '\0');
-  std::string block;
-  Put32(block, type);
-  Put32(block, static_cast<uint32_t>(body.size() + 12));
-  block += body;
-  Put32(block, static_cast<uint32_t>(body.size() + 12));
-  return block;
-}
-
-std::string SectionHeaderBlock() {
-  std::string body;
-  Put32(body, 0x1A2B3C4D);  // byte-order magic
-  Put16(body, 1);
-  Put16(body, 0);
-  Put32(body, 0xFFFFFFFF);  // section length unknown
-  Put32(body, 0xFFFFFFFF);
-  return Block(0x0A0D0D0A, body);
-}
-
-std::string InterfaceBlock(uint32_t linkType) {
-  std::string body;
-  Put16(body, linkType);
-  Put16(body, 0);
-  Put32(body, 65535);
-  return Block(1, body);
-}
-
-std::string PacketBlock(uint32_t interface, uint32_t second, const std::string& frame) {
-  std::string body;
-  uint64_t micros = uint64_t{second} * 1000000;
-  Put32(body, interface);
-  Put32(body, static_cast<uint32_t>(micros >> 32));
-  Put32(body, static_cast<uint32_t>(micros));
-  Put32(body, static_cast<uint32_t>(frame.size()));
-  Put32(body, static_cast<uint32_t>(frame.size()));
-  return Block(6, body + frame);
+  Writer block{bigEndian, {}};
+  block.U32(type);
+  block.U32(static_cast<uint32_t>(body.size() + 12));
+  block.out += body;
+  block.U32(static_cast<uint32_t>(body.size() + 12));
+  return block.out;
 }
 
 }  // namespace
 
 std::string ClassicPcap(uint32_t linkType, const std::vector<std::string>& frames) {
-  std::string out;
-  Put32(out, 0xA1B2C3D4);
-  Put16(out, 2);
-  Put16(out, 4);
-  Put32(out, 0);
-  Put32(out, 0);
-  Put32(out, 65535);
-  Put32(out, linkType);
+  Writer file{false, {}};
+  file.U32(0xA1B2C3D4);
+  file.U16(2);
+  file.U16(4);
+  file.U32(0);
+  file.U32(0);
+  file.U32(65535);
+  file.U32(linkType);
   for (size_t k = 0; k < frames.size(); ++k) {
-    Put32(out, static_cast<uint32_t>(k));
-    Put32(out, 0);
-    Put32(out, static_cast<uint32_t>(frames[k].size()));
-    Put32(out, static_cast<uint32_t>(frames[k].size()));
-    out += frames[k];
+    file.U32(static_cast<uint32_t>(k));
+    file.U32(0);
+    file.U32(static_cast<uint32_t>(frames[k].size()));
+    file.U32(static_cast<uint32_t>(frames[k].size()));
+    file.out += frames[k];
   }
-  return out;
+  return file.out;
 }
 
-std::string EthernetPcapng(const std::vector<std::string>& frames) {
-  std::string file = SectionHeaderBlock() + InterfaceBlock(kLinkEthernet);
-  for (size_t k = 0; k < frames.size(); ++k) file += PacketBlock(0, static_cast<uint32_t>(k + 1), frames[k]);
+std::string PcapngSection(const std::vector<PcapngInterface>& interfaces, const std::vector<PcapngRecord>& records,
+                          bool bigEndian) {
+  Writer header{bigEndian, {}};
+  header.U32(0x1A2B3C4D);  // byte-order magic
+  header.U16(1);
+  header.U16(0);
+  header.U32(0xFFFFFFFF);  // section length unknown
+  header.U32(0xFFFFFFFF);
+  std::string file = Block(bigEndian, kSectionHeader, header.out);
+  for (const PcapngInterface& interface : interfaces) {
+    Writer description{bigEndian, {}};
+    description.U16(interface.linkType);
+    description.U16(0);
+    description.U32(65535);
+    if (interface.resolution) {
+      description.U16(kOptionResolution);
+      description.U16(1);
+      description.out += std::string{static_cast<char>(*interface.resolution), 0, 0, 0};
+      description.U32(0);  // end of options
+    }
+    file += Block(bigEndian, kInterface, description.out);
+  }
+  for (const PcapngRecord& record : records) {
+    Writer packet{bigEndian, {}};
+    if (record.simple) {
+      packet.U32(static_cast<uint32_t>(record.frame.size()));
+      file += Block(bigEndian, kSimplePacket, packet.out + record.frame);
+      continue;
+    }
+    packet.U32(record.interface);
+    packet.U32(static_cast<uint32_t>(record.units >> 32));
+    packet.U32(static_cast<uint32_t>(record.units));
+    packet.U32(static_cast<uint32_t>(record.frame.size()));
+    packet.U32(static_cast<uint32_t>(record.frame.size()));
+    file += Block(bigEndian, kEnhancedPacket, packet.out + record.frame);
+  }
   return file;
 }
 
-std::string MixedLinkTypePcapng(const std::string& frame) {
-  return SectionHeaderBlock() + InterfaceBlock(kLinkEthernet) + PacketBlock(0, 1, frame) +
-         InterfaceBlock(kLinkLinuxCooked) + PacketBlock(1, 2, frame) + PacketBlock(0, 3, frame);
+std::string EthernetPcapng(const std::vector<std::string>& frames) {
+  std::vector<PcapngRecord> records;
+  for (size_t k = 0; k < frames.size(); ++k) records.push_back({0, (k + 1) * 1000000, frames[k]});
+  return PcapngSection({{kLinkEthernet}}, records);
 }
 
 size_t CountRecords(const std::string& pcap) {
@@ -99,6 +111,19 @@ size_t CountRecords(const std::string& pcap) {
   size_t count = 0;
   for (size_t at = kFileHeader; at + kRecordHeader <= pcap.size(); ++count)
     at += kRecordHeader + Get32(pcap, at + 8, bigEndian);
+  return count;
+}
+
+size_t CountPcapngPackets(const std::string& pcapng) {
+  bool bigEndian = false;
+  size_t count = 0;
+  for (size_t at = 0; at + 12 <= pcapng.size();) {
+    if (Get32(pcapng, at, false) == kSectionHeader) bigEndian = static_cast<uint8_t>(pcapng[at + 8]) == 0x1A;
+    uint32_t type = Get32(pcapng, at, bigEndian), length = Get32(pcapng, at + 4, bigEndian);
+    if (length < 12 || length > pcapng.size() - at) break;
+    count += type == 2 || type == kSimplePacket || type == kEnhancedPacket;
+    at += length;
+  }
   return count;
 }
 

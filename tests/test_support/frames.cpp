@@ -88,6 +88,28 @@ Bytes EthernetFrame(uint16_t etherType, const Bytes& payload) {
   return frame;
 }
 
+Bytes LinuxCookedFrame(uint16_t etherType, const Bytes& payload) {
+  Bytes frame = Hex("0000 0001 0006 080027123456 0000");
+  AppendWord(frame, etherType);
+  frame.insert(frame.end(), payload.begin(), payload.end());
+  return frame;
+}
+
+Bytes LinuxCookedV2Frame(uint16_t etherType, const Bytes& payload) {
+  Bytes frame;
+  AppendWord(frame, etherType);
+  Bytes rest = Concat({Hex("0000 00000002 0001 00 06 080027123456 0000"), payload});
+  frame.insert(frame.end(), rest.begin(), rest.end());
+  return frame;
+}
+
+Bytes LoopbackFrame(uint32_t family, const Bytes& payload, bool networkOrder) {
+  Bytes frame;
+  AppendLong(frame, networkOrder ? family : __builtin_bswap32(family));
+  frame.insert(frame.end(), payload.begin(), payload.end());
+  return frame;
+}
+
 Bytes IPv4Packet(uint8_t protocol, Bytes payload, std::string_view source, std::string_view destination) {
   Bytes from = Address(AF_INET, source), to = Address(AF_INET, destination);
   Bytes pseudo = Concat({from, to, {0, protocol}});
@@ -208,7 +230,8 @@ Bytes WithWord(Bytes frame, size_t offset, uint16_t value) {
   return frame;
 }
 
-PacketRecord::PacketRecord(const Bytes& frame, uint32_t captureLength, uint32_t sequence, uint64_t timestamp)
+PacketRecord::PacketRecord(const Bytes& frame, uint32_t captureLength, uint32_t sequence, uint64_t timestamp,
+                           uint16_t linkType)
     : block_(new uint8_t[sizeof(CapturedPacket) + captureLength]) {
   CapturedPacket header{};
   header.Sequence = sequence;
@@ -216,6 +239,7 @@ PacketRecord::PacketRecord(const Bytes& frame, uint32_t captureLength, uint32_t 
   header.CaptureLength = captureLength;
   header.OriginalLength = static_cast<uint32_t>(frame.size());
   header.HeaderSize = sizeof(CapturedPacket);
+  header.LinkType = linkType;
   std::memcpy(block_.get(), &header, sizeof header);
   if (captureLength) std::memcpy(block_.get() + sizeof header, frame.data(), captureLength);
 }

@@ -28,6 +28,13 @@ inline constexpr uint8_t kTcpFin = 0x01, kTcpSyn = 0x02, kTcpPush = 0x08, kTcpAc
 
 // Ethernet II from 66:55:44:33:22:11 to 00:11:22:33:44:55.
 Bytes EthernetFrame(uint16_t etherType, const Bytes& payload);
+// The link headers besides Ethernet. Linux cooked capture v1 (16 bytes) and
+// v2 (20 bytes, interface index 2): packet type 0 (to us), address type 1
+// (Ethernet), the six-byte address 08:00:27:12:34:56.
+Bytes LinuxCookedFrame(uint16_t etherType, const Bytes& payload);
+Bytes LinuxCookedV2Frame(uint16_t etherType, const Bytes& payload);
+// BSD loopback: the four-byte address family in network byte order or little-endian.
+Bytes LoopbackFrame(uint32_t family, const Bytes& payload, bool networkOrder);
 // A 20-byte IPv4 header (identification 1, TTL 64) with its checksum, then
 // the payload; a TCP or UDP payload gets its transport checksum filled in.
 Bytes IPv4Packet(uint8_t protocol, Bytes payload, std::string_view source = "192.168.0.1",
@@ -77,7 +84,9 @@ Bytes WithWord(Bytes frame, size_t offset, uint16_t value);
 // that size, so that any read past the frame's end is a sanitizer report.
 class PacketRecord {
  public:
-  PacketRecord(const Bytes& frame, uint32_t captureLength, uint32_t sequence = 1, uint64_t timestamp = 0);
+  // linkType: a VEL_LINK_TYPE, Ethernet (0) by default.
+  PacketRecord(const Bytes& frame, uint32_t captureLength, uint32_t sequence = 1, uint64_t timestamp = 0,
+               uint16_t linkType = 0);
   explicit PacketRecord(const Bytes& frame) : PacketRecord(frame, static_cast<uint32_t>(frame.size())) {}
   uint8_t* data() { return block_.get(); }
 

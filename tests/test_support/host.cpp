@@ -68,20 +68,29 @@ void ExpectModuleListEntry(std::string_view clsid, int order, std::u16string_vie
   EXPECT_EQ(std::u16string_view(entry->moduleDescription ? entry->moduleDescription : u""), description);
 }
 
-ComPtr<IVELPacketsDecodingInfo> Decode(IOrvDecoderManager* manager, const Bytes& frame, uint32_t captureLength) {
-  PacketRecord record(frame, captureLength);
+ComPtr<IVELPacketsDecodingInfo> DecodeAs(IOrvDecoderManager* manager, uint16_t linkType, const Bytes& frame,
+                                         uint32_t captureLength) {
+  PacketRecord record(frame, captureLength, 1, 0, linkType);
   ComPtr<IVELPacketsDecodingInfo> info;
   EXPECT_EQ(S_OK, manager->Decode(record.data(), &info));
   return info;
+}
+
+ComPtr<IVELPacketsDecodingInfo> DecodeAs(IOrvDecoderManager* manager, uint16_t linkType, const Bytes& frame) {
+  return DecodeAs(manager, linkType, frame, static_cast<uint32_t>(frame.size()));
+}
+
+ComPtr<IVELPacketsDecodingInfo> Decode(IOrvDecoderManager* manager, const Bytes& frame, uint32_t captureLength) {
+  return DecodeAs(manager, VEL_LT_ETHERNET, frame, captureLength);
 }
 
 ComPtr<IVELPacketsDecodingInfo> Decode(IOrvDecoderManager* manager, const Bytes& frame) {
   return Decode(manager, frame, static_cast<uint32_t>(frame.size()));
 }
 
-void TruncationSweep(IOrvDecoderManager* manager, const Bytes& frame) {
+void TruncationSweep(IOrvDecoderManager* manager, const Bytes& frame, uint16_t linkType) {
   for (uint32_t length = 0; length <= frame.size(); ++length) {
-    ComPtr<IVELPacketsDecodingInfo> info = Decode(manager, frame, length);
+    ComPtr<IVELPacketsDecodingInfo> info = DecodeAs(manager, linkType, frame, length);
     ASSERT_TRUE(info) << "capture length " << length;
     EXPECT_FALSE(TextOf(info.get()).empty());
   }

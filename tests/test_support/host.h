@@ -40,13 +40,17 @@ class ScopedRegistryRoot {
 void ExpectModuleListEntry(std::string_view clsid, int order, std::u16string_view name,
                            std::u16string_view description);
 
-// Decodes one frame (or its first captureLength bytes).
+// Decodes one Ethernet frame (or its first captureLength bytes).
 ComPtr<IVELPacketsDecodingInfo> Decode(IOrvDecoderManager* manager, const Bytes& frame);
 ComPtr<IVELPacketsDecodingInfo> Decode(IOrvDecoderManager* manager, const Bytes& frame, uint32_t captureLength);
+// Decodes one frame of the given link type (a VEL_LINK_TYPE).
+ComPtr<IVELPacketsDecodingInfo> DecodeAs(IOrvDecoderManager* manager, uint16_t linkType, const Bytes& frame,
+                                         uint32_t captureLength);
+ComPtr<IVELPacketsDecodingInfo> DecodeAs(IOrvDecoderManager* manager, uint16_t linkType, const Bytes& frame);
 
 // Decodes every capture length from 0 to the whole frame, each from a heap
 // block of exactly that size, and renders each result as text.
-void TruncationSweep(IOrvDecoderManager* manager, const Bytes& frame);
+void TruncationSweep(IOrvDecoderManager* manager, const Bytes& frame, uint16_t linkType = VEL_LT_ETHERNET);
 
 // Gives the manager a host name table that names one vendor: by default
 // "VMware" for the OUI 00:0C:29.

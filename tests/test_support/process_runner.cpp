@@ -1,11 +1,13 @@
 #include "process_runner.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <thread>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -66,15 +68,52 @@ Child Start(const Invocation& run) {
   return child;
 }
 
-RunResult Collect(Child& child, int waitStatus) {
+RunResult Collect(const TempDir& files, int waitStatus) {
   RunResult result;
   result.status = WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : 128 + WTERMSIG(waitStatus);
-  result.out = ReadFile(child.files->File("stdout"));
-  result.err = ReadFile(child.files->File("stderr"));
+  result.out = ReadFile(files.File("stdout"));
+  result.err = ReadFile(files.File("stderr"));
   return result;
 }
 
 }  // namespace
+
+RunningProgram::RunningProgram(const Invocation& run) {
+  Child child = Start(run);
+  pid_ = child.pid;
+  files_ = std::move(child.files);
+}
+
+RunningProgram::~RunningProgram() {
+  if (Running()) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, &waitStatus_, 0);
+  }
+}
+
+bool RunningProgram::Running() {
+  if (!ended_ && waitpid(pid_, &waitStatus_, WNOHANG) == pid_) ended_ = true;
+  return !ended_;
+}
+
+std::string RunningProgram::OutputSoFar() const { return ReadFile(files_->File("stdout")); }
+std::string RunningProgram::ErrorSoFar() const { return ReadFile(files_->File("stderr")); }
+
+void RunningProgram::Signal(int signal) {
+  if (Running()) kill(pid_, signal);
+}
+
+RunResult RunningProgram::Wait(std::chrono::milliseconds patience) {
+  auto deadline = std::chrono::steady_clock::now() + patience;
+  while (Running() && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  if (Running()) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, &waitStatus_, 0);
+    ended_ = true;
+  }
+  return Collect(*files_, waitStatus_);
+}
 
 RunResult RunProgram(const Invocation& run) { return RunPrograms({run}).front(); }
 
@@ -92,7 +131,7 @@ std::vector<RunResult> RunPrograms(const std::vector<Invocation>& runs) {
     pid_t done = waitpid(-1, &waitStatus, 0);
     auto finished = running.find(done);
     if (finished == running.end()) continue;
-    results[finished->second.first] = Collect(finished->second.second, waitStatus);
+    results[finished->second.first] = Collect(*finished->second.second.files, waitStatus);
     running.erase(finished);
   }
   return results;

@@ -3,6 +3,8 @@
 // status, standard output and standard error out.
 #pragma once
 
+#include <chrono>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -24,6 +26,33 @@ struct RunResult {
 RunResult RunProgram(const Invocation& run);
 // Runs several at once (a few at a time) and returns the results in order.
 std::vector<RunResult> RunPrograms(const std::vector<Invocation>& runs);
+
+class TempDir;
+
+// A program running beside the test, for tests that talk to it while it runs
+// (send it packets, signal it). Killed when destroyed while still running.
+class RunningProgram {
+ public:
+  explicit RunningProgram(const Invocation& run);
+  ~RunningProgram();
+  RunningProgram(const RunningProgram&) = delete;
+  RunningProgram& operator=(const RunningProgram&) = delete;
+
+  // Whether it still runs.
+  bool Running();
+  // What it wrote so far.
+  std::string OutputSoFar() const;
+  std::string ErrorSoFar() const;
+  void Signal(int signal);
+  // Waits for its end, killing it when the time is up; then its result.
+  RunResult Wait(std::chrono::milliseconds patience);
+
+ private:
+  int pid_ = -1;
+  int waitStatus_ = 0;
+  bool ended_ = false;
+  std::unique_ptr<TempDir> files_;
+};
 
 // Paths of the programs under test and of the source tree.
 std::string VdecodePath();

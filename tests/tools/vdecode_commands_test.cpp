@@ -59,7 +59,9 @@ TEST(VdecodeCommands, HelpAndVersion) {
   RunResult help = RunProgram({{VdecodePath(), "--help"}, {}, {}});
   EXPECT_EQ(help.status, 0);
   for (const char* option : {"--hex", "--time", "-V", "-x", "--json", "--crlf", "-c", "--packet", "--offset", "--select",
-                             "--lang", "--no-checksum", "--modules", "--register", "--unregister", "--quiet"})
+                             "--lang", "--no-checksum", "--modules", "--register", "--unregister", "--quiet",
+                             "--filter", "--protocol", "--interface", "--no-promiscuous-mode", "--snapshot-length",
+                             "--list-interfaces"})
     EXPECT_NE(help.out.find(option), std::string::npos) << option;
   RunResult version = RunProgram({{VdecodePath(), "--version"}, {}, {}});
   EXPECT_EQ(version.status, 0);

@@ -1,18 +1,24 @@
-// mksample: builds the sample capture from the frame files of samples/frames.
+// mksample: builds sample captures from frame files.
 //
-//   mksample OUTPUT.pcap FRAMES_DIRECTORY
+//   mksample [--link-type N] OUTPUT.pcap FRAMES
+//   mksample --pcapng OUTPUT.pcapng N:FRAMES [N:FRAMES...]
 //
-// Every *.txt file of the directory, in name order, holds frames written as
-// hex digits: lines starting with '#' are comments, a blank line ends a
-// frame, and blanks inside a frame are ignored. The output is a classic pcap
-// file (little-endian, microsecond time stamps, link type Ethernet) whose
-// bytes depend on the frame files alone: frame k is stamped k milliseconds
-// after 2024-01-01 00:00:00 UTC.
+// FRAMES is a frame file or a directory whose *.txt files are read in name
+// order. A frame file holds frames written as hex digits: lines starting with
+// '#' are comments, a blank line ends a frame, and blanks inside a frame are
+// ignored. The first form writes a classic pcap file (little-endian,
+// microsecond time stamps) of link type N, Ethernet (1) by default; the
+// second a pcapng file with one interface of link type N per argument, whose
+// frames take turns with the other interfaces' (the first frame of each
+// interface in argument order, then the second, ...). The bytes depend on the
+// frame files alone: frame k of the capture is stamped k milliseconds after
+// 2024-01-01 00:00:00 UTC.
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <numeric>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -26,6 +32,14 @@ constexpr uint32_t kFirstSecond = 1704067200;  // 2024-01-01 00:00:00 UTC
 constexpr uint32_t kMicrosecondsApart = 1000;
 constexpr uint32_t kSnapLength = 65535;
 constexpr uint32_t kLinkTypeEthernet = 1;
+constexpr const char* kUsage =
+    "usage: mksample [--link-type N] OUTPUT.pcap FRAMES\n"
+    "       mksample --pcapng OUTPUT.pcapng N:FRAMES [N:FRAMES...]\n";
+
+class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
 
 // ---- Frame files ---------------------------------------------------------------
 
@@ -100,12 +114,34 @@ class FrameFileReader {
   std::vector<Frame> frames_;
 };
 
-std::vector<fs::path> FrameFiles(const fs::path& directory) {
+// The frames of a frame file, or of a directory's *.txt files in name order.
+std::vector<Frame> ReadFrames(const fs::path& source) {
   std::vector<fs::path> files;
-  for (const fs::directory_entry& entry : fs::directory_iterator(directory))
-    if (entry.is_regular_file() && entry.path().extension() == ".txt") files.push_back(entry.path());
-  std::sort(files.begin(), files.end());
-  return files;
+  if (fs::is_directory(source)) {
+    for (const fs::directory_entry& entry : fs::directory_iterator(source))
+      if (entry.is_regular_file() && entry.path().extension() == ".txt") files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+  } else {
+    files.push_back(source);
+  }
+  std::vector<Frame> frames;
+  for (const fs::path& file : files) {
+    std::vector<Frame> more = FrameFileReader(file).Read();
+    frames.insert(frames.end(), more.begin(), more.end());
+  }
+  return frames;
+}
+
+uint32_t LinkTypeNumber(const std::string& text) {
+  size_t used = 0;
+  unsigned long value = 0;
+  try {
+    value = std::stoul(text, &used);
+  } catch (const std::exception&) {
+    used = 0;
+  }
+  if (used == 0 || used != text.size() || value > 0xFFFF) throw UsageError("'" + text + "' is not a link type number");
+  return static_cast<uint32_t>(value);
 }
 
 // ---- Classic pcap, written byte by byte so the file is the same on every host ---
@@ -120,7 +156,9 @@ void PutU32(std::string& out, uint32_t v) {
   PutU16(out, v >> 16);
 }
 
-std::string PcapFile(const std::vector<Frame>& frames) {
+uint64_t FrameMicroseconds(size_t k) { return uint64_t{kFirstSecond} * 1000000 + k * kMicrosecondsApart; }
+
+std::string PcapFile(uint32_t linkType, const std::vector<Frame>& frames) {
   std::string out;
   PutU32(out, 0xA1B2C3D4);  // magic: microsecond time stamps
   PutU16(out, 2);           // version 2.4
@@ -128,10 +166,10 @@ std::string PcapFile(const std::vector<Frame>& frames) {
   PutU32(out, 0);  // time zone offset
   PutU32(out, 0);  // time stamp accuracy
   PutU32(out, kSnapLength);
-  PutU32(out, kLinkTypeEthernet);
+  PutU32(out, linkType);
   for (size_t k = 0; k < frames.size(); ++k) {
-    uint64_t micros = static_cast<uint64_t>(k) * kMicrosecondsApart;
-    PutU32(out, kFirstSecond + static_cast<uint32_t>(micros / 1000000));
+    uint64_t micros = FrameMicroseconds(k);
+    PutU32(out, static_cast<uint32_t>(micros / 1000000));
     PutU32(out, static_cast<uint32_t>(micros % 1000000));
     PutU32(out, static_cast<uint32_t>(frames[k].size()));
     PutU32(out, static_cast<uint32_t>(frames[k].size()));
@@ -140,23 +178,103 @@ std::string PcapFile(const std::vector<Frame>& frames) {
   return out;
 }
 
+// ---- pcapng: one section, little-endian, microsecond time stamps -------------------
+
+std::string PcapngBlock(uint32_t type, const std::string& body) {
+  std::string block;
+  uint32_t length = static_cast<uint32_t>(12 + (body.size() + 3) / 4 * 4);
+  PutU32(block, type);
+  PutU32(block, length);
+  block += body;
+  block.append((4 - body.size() % 4) % 4, '\0');
+  PutU32(block, length);
+  return block;
+}
+
+struct Interface {
+  uint32_t linkType;
+  std::vector<Frame> frames;
+};
+
+std::string PcapngFile(const std::vector<Interface>& interfaces) {
+  std::string section;
+  PutU32(section, 0x1A2B3C4D);  // byte-order magic
+  PutU16(section, 1);           // version 1.0
+  PutU16(section, 0);
+  PutU32(section, 0xFFFFFFFF);  // section length not given
+  PutU32(section, 0xFFFFFFFF);
+  std::string out = PcapngBlock(0x0A0D0D0A, section);
+  for (const Interface& interface : interfaces) {
+    std::string description;
+    PutU16(description, interface.linkType);
+    PutU16(description, 0);
+    PutU32(description, kSnapLength);
+    out += PcapngBlock(1, description);
+  }
+  size_t total = std::accumulate(interfaces.begin(), interfaces.end(), size_t{0},
+                                 [](size_t n, const Interface& interface) { return n + interface.frames.size(); });
+  size_t k = 0;
+  for (size_t turn = 0; k < total; ++turn) {
+    for (size_t id = 0; id < interfaces.size(); ++id) {
+      if (turn >= interfaces[id].frames.size()) continue;
+      const Frame& frame = interfaces[id].frames[turn];
+      uint64_t micros = FrameMicroseconds(k++);
+      std::string packet;
+      PutU32(packet, static_cast<uint32_t>(id));
+      PutU32(packet, static_cast<uint32_t>(micros >> 32));
+      PutU32(packet, static_cast<uint32_t>(micros));
+      PutU32(packet, static_cast<uint32_t>(frame.size()));
+      PutU32(packet, static_cast<uint32_t>(frame.size()));
+      packet.append(frame.begin(), frame.end());
+      out += PcapngBlock(6, packet);
+    }
+  }
+  return out;
+}
+
+// "N:FRAMES"
+Interface InterfaceArgument(const std::string& argument) {
+  size_t colon = argument.find(':');
+  if (colon == std::string::npos) throw UsageError("'" + argument + "' is not LINKTYPE:FRAMES");
+  return {LinkTypeNumber(argument.substr(0, colon)), ReadFrames(argument.substr(colon + 1))};
+}
+
+void Write(const std::string& path, const std::string& bytes, size_t frames) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+  if (!out.flush()) throw std::runtime_error(path + ": cannot write");
+  std::cout << "mksample: wrote " << frames << " frames to " << path << "\n";
+}
+
+void Run(const std::vector<std::string>& args) {
+  if (args.size() >= 3 && args[0] == "--pcapng") {
+    std::vector<Interface> interfaces;
+    size_t frames = 0;
+    for (size_t i = 2; i < args.size(); ++i) {
+      interfaces.push_back(InterfaceArgument(args[i]));
+      frames += interfaces.back().frames.size();
+    }
+    return Write(args[1], PcapngFile(interfaces), frames);
+  }
+  uint32_t linkType = kLinkTypeEthernet;
+  size_t first = 0;
+  if (args.size() == 4 && args[0] == "--link-type") {
+    linkType = LinkTypeNumber(args[1]);
+    first = 2;
+  }
+  if (args.size() - first != 2) throw UsageError("");
+  std::vector<Frame> frames = ReadFrames(args[first + 1]);
+  Write(args[first], PcapFile(linkType, frames), frames.size());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::cerr << "usage: mksample OUTPUT.pcap FRAMES_DIRECTORY\n";
-    return 2;
-  }
   try {
-    std::vector<Frame> frames;
-    for (const fs::path& file : FrameFiles(argv[2])) {
-      std::vector<Frame> more = FrameFileReader(file).Read();
-      frames.insert(frames.end(), more.begin(), more.end());
-    }
-    std::ofstream out(argv[1], std::ios::binary | std::ios::trunc);
-    out << PcapFile(frames);
-    if (!out.flush()) throw std::runtime_error(std::string(argv[1]) + ": cannot write");
-    std::cout << "mksample: wrote " << frames.size() << " frames to " << argv[1] << "\n";
+    Run(std::vector<std::string>(argv + 1, argv + argc));
+  } catch (const UsageError& problem) {
+    std::cerr << (*problem.what() ? std::string("mksample: ") + problem.what() + "\n" : "") << kUsage;
+    return 2;
   } catch (const std::exception& problem) {
     std::cerr << "mksample: " << problem.what() << "\n";
     return 1;

@@ -7,23 +7,17 @@
 #include <cstdio>
 #include <cstring>
 
+#include "tools/vdecode/pcap_packet.h"
+#include "tools/vdecode/pcapng_reader.h"
+#include "vel/interfaces.h"
+
 namespace vdecode {
 
 namespace {
 
-constexpr uint64_t kMicrosecondsPerSecond = 1000000;
 constexpr std::string_view kTruncatedPrefix = "truncated dump file; ";
-// libpcap's complaint about a pcapng interface whose link type differs from the first one's.
-constexpr const char* kOtherInterfaceFormat = "an interface has a type %d different";
-
-// "LINUX_SLL (Linux cooked v1, 113)"
-std::string LinkTypeText(int linkType) {
-  const char* name = pcap_datalink_val_to_name(linkType);
-  const char* description = pcap_datalink_val_to_description(linkType);
-  std::string text = std::string(name ? name : "unknown") + " (";
-  if (description) text += std::string(description) + ", ";
-  return text + std::to_string(linkType) + ")";
-}
+constexpr int kPcapngFirstByte = 0x0A;  // of the section header's block type
+constexpr uint32_t kLinkTypeRaw = 101;
 
 class PcapFileSource : public PacketSource {
  public:
@@ -38,10 +32,7 @@ class PcapFileSource : public PacketSource {
     if (result == PCAP_ERROR_BREAK) return false;
     if (result != 1) throw InputError(DamageText(pcap_geterr(capture_)));
     ++packetsRead_;
-    packet.timestamp = static_cast<uint64_t>(header->ts.tv_sec) * kMicrosecondsPerSecond +
-                       static_cast<uint64_t>(header->ts.tv_usec);
-    packet.originalLength = header->len;
-    packet.frame = {data, header->caplen};
+    TakePcapPacket(capture_, *header, data, packet);
     return true;
   }
 
@@ -51,14 +42,11 @@ class PcapFileSource : public PacketSource {
     return position > 0 ? static_cast<uint64_t>(position) : 0;
   }
   uint64_t Size() const override { return size_; }
+  std::optional<uint32_t> LinkType() const override { return static_cast<uint32_t>(pcap_datalink(capture_)); }
 
  private:
   std::string DamageText(std::string_view reason) const {
     std::string where = path_ + ": capture file is ";
-    int otherLinkType = 0;
-    if (std::sscanf(std::string(reason).c_str(), kOtherInterfaceFormat, &otherLinkType) == 1)
-      return path_ + ": cannot read past packet " + std::to_string(packetsRead_) + ": an interface of link type " +
-             LinkTypeText(otherLinkType) + " follows, and libpcap reads pcapng files of a single link type only";
     if (reason.starts_with(kTruncatedPrefix)) {
       reason.remove_prefix(kTruncatedPrefix.size());
       where += "truncated";
@@ -74,11 +62,48 @@ class PcapFileSource : public PacketSource {
   uint64_t packetsRead_ = 0;
 };
 
+class PcapngFileSource : public PacketSource {
+ public:
+  PcapngFileSource(std::string path, FILE* file, uint64_t size)
+      : path_(std::move(path)), file_(file), reader_(file), size_(size) {}
+  ~PcapngFileSource() override {
+    if (file_ != stdin) std::fclose(file_);
+  }
+
+  bool Next(RawPacket& packet) override {
+    PcapngPacket read;
+    try {
+      if (!reader_.Next(read)) return false;
+    } catch (const PcapngError& damage) {
+      throw InputError(path_ + ": capture file is " + (damage.truncated() ? "truncated" : "damaged") + " after packet " +
+                       std::to_string(packetsRead_) + " (" + damage.what() + ")");
+    }
+    ++packetsRead_;
+    packet.timestamp = read.timestamp;
+    packet.originalLength = read.originalLength;
+    packet.linkType = read.linkType;
+    packet.frame = read.data;
+    return true;
+  }
+
+  std::string Name() const override { return path_; }
+  uint64_t Position() const override { return reader_.Position(); }
+  uint64_t Size() const override { return size_; }
+
+ private:
+  std::string path_;
+  FILE* file_;
+  PcapngReader reader_;
+  uint64_t size_;
+  uint64_t packetsRead_ = 0;
+};
+
 class FrameSource : public PacketSource {
  public:
   FrameSource(std::vector<uint8_t> frame, uint64_t timestamp) : frame_(std::move(frame)), timestamp_(timestamp) {}
 
   std::string Name() const override { return "--hex"; }
+  std::optional<uint32_t> LinkType() const override { return kLinkTypeEthernet; }
   bool Next(RawPacket& packet) override {
     if (delivered_) return false;
     delivered_ = true;
@@ -132,20 +157,42 @@ int HexValue(char c) {
   return -1;
 }
 
+// The first byte tells a pcapng file from a classic one (whose magic number
+// starts with 0xA1, 0xD4 or 0x4D); peeking at one byte works on pipes too.
+bool IsPcapng(FILE* file) {
+  int first = std::getc(file);
+  if (first == EOF) return false;
+  std::ungetc(first, file);
+  return first == kPcapngFirstByte;
+}
+
 }  // namespace
+
+std::string LinkTypeText(uint32_t linkType) {
+  int dataLink = PcapDataLink(linkType);
+  const char* name = pcap_datalink_val_to_name(dataLink);
+  const char* description = pcap_datalink_val_to_description(dataLink);
+  std::string text = std::string(name ? name : "unknown") + " (";
+  if (description) text += std::string(description) + ", ";
+  return text + std::to_string(linkType) + ")";
+}
+
+int PcapDataLink(uint32_t linkType) { return linkType == kLinkTypeRaw ? DLT_RAW : static_cast<int>(linkType); }
 
 std::unique_ptr<PacketSource> OpenCaptureFile(const std::string& path) {
   uint64_t size = 0;
   FILE* file = OpenInput(path, size);
+  std::string name = path == "-" ? "standard input" : path;
+  if (IsPcapng(file)) return std::make_unique<PcapngFileSource>(name, file, size);
   char error[PCAP_ERRBUF_SIZE] = {};
   // libpcap takes the file over, closing it also when the open fails.
   pcap_t* capture = pcap_fopen_offline_with_tstamp_precision(file, PCAP_TSTAMP_PRECISION_MICRO, error);
-  std::string name = path == "-" ? "standard input" : path;
   if (!capture) throw InputError(name + ": not a pcap or pcapng capture (" + error + ")");
   auto source = std::make_unique<PcapFileSource>(name, capture, size);
   int linkType = pcap_datalink(capture);
-  if (linkType != DLT_EN10MB)
-    throw InputError(name + ": link type " + LinkTypeText(linkType) + " is not supported; only Ethernet captures are decoded");
+  if (vel::LinkTypeFromPcap(static_cast<uint32_t>(linkType)) < 0)
+    throw InputError(name + ": link type " + LinkTypeText(static_cast<uint32_t>(linkType)) +
+                     " is not supported; vdecode decodes Ethernet, Linux cooked, raw IP and BSD loopback captures");
   return source;
 }
 

@@ -1,9 +1,11 @@
-// Where packets come from: a capture file read through libpcap (classic pcap
-// or pcapng, a path or "-" for standard input), or one frame given as hex.
+// Where packets come from: a capture file (a path or "-" for standard input),
+// classic pcap read through libpcap or pcapng read by our own reader, or one
+// frame given as hex. Live capture from an interface is in live_capture.h.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -18,10 +20,13 @@ class InputError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+inline constexpr uint32_t kLinkTypeEthernet = 1;
+
 struct RawPacket {
   uint64_t timestamp = 0;  // microseconds since 1970-01-01 00:00:00 UTC
   uint32_t originalLength = 0;
-  std::span<const uint8_t> frame;  // the captured bytes, valid until the next read
+  uint32_t linkType = kLinkTypeEthernet;  // the capture's link-type number
+  std::span<const uint8_t> frame;         // the captured bytes, valid until the next read
 };
 
 class PacketSource {
@@ -35,11 +40,25 @@ class PacketSource {
   // Bytes of the input consumed so far, and its whole size (0 when unknown).
   virtual uint64_t Position() const { return 0; }
   virtual uint64_t Size() const { return 0; }
+  // A live source: each packet is written out as soon as it is decoded.
+  virtual bool Live() const { return false; }
+  // The link type of every packet, when the source has one for all.
+  virtual std::optional<uint32_t> LinkType() const { return std::nullopt; }
+  // What to say on standard error once the input is done; empty for nothing.
+  virtual std::string ClosingNote() { return {}; }
 };
 
-// Opens a capture of link type Ethernet. Throws InputError when the file is
-// missing or unreadable, is not a capture, or holds another link type.
+// Opens a capture file. A classic pcap file of a link type the engine does
+// not decode is refused; a pcapng file may mix link types, and its packets of
+// undecoded ones are left to the caller. Throws InputError when the file is
+// missing or unreadable, is not a capture, or is of an undecoded link type.
 std::unique_ptr<PacketSource> OpenCaptureFile(const std::string& path);
+
+// A link type as messages name it: "LINUX_SLL (Linux cooked v1, 113)".
+std::string LinkTypeText(uint32_t linkType);
+// The value libpcap knows a capture file's link-type number by: they differ
+// for raw IP alone among the link types the engine decodes.
+int PcapDataLink(uint32_t linkType);
 
 // One frame, captured whole, at the given time.
 std::unique_ptr<PacketSource> MakeFrameSource(std::vector<uint8_t> frame, uint64_t timestamp);

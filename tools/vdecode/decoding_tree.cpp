@@ -1,5 +1,7 @@
 #include "tools/vdecode/decoding_tree.h"
 
+#include "vel/protocol_catalogue.h"
+
 namespace vdecode {
 
 using namespace vel;
@@ -34,6 +36,13 @@ std::vector<ItemPtr> Children(IVELPacketsDecodingItem* item) {
   ComPtr<IIDECollection> children;
   item->EmunDecodingItem(&children);
   return Members<IVELPacketsDecodingItem>(children.get());
+}
+
+std::u16string LayerShortName(IVELPacketsDecodingItem* group) {
+  if (const char16_t* name = ProtocolShortName(ReadNumber(group, &IVELPacketsDecodingItem::get_Protocol))) return name;
+  Bstr text = ReadText(group, &IVELPacketsDecodingItem::get_Name);
+  std::u16string_view name = text.view();
+  return std::u16string(name.substr(0, name.find(u" - ")));
 }
 
 Bstr PacketSummary(IVELPacketsDecodingInfo* info) {

@@ -34,6 +34,11 @@ Number ReadNumber(Object* object, vel::HRESULT (Object::*getter)(Number*)) {
   return value;
 }
 
+// The short name of a layer group: the catalogue's for its protocol type, or
+// for a type beyond the catalogue (the link layers besides Ethernet, whose
+// modules name their groups) the part of the group's name before " - ".
+std::u16string LayerShortName(vel::IVELPacketsDecodingItem* group);
+
 // The summary of the highest layer that wrote one; empty when none did.
 vel::Bstr PacketSummary(vel::IVELPacketsDecodingInfo* info);
 

@@ -1,12 +1,16 @@
-// vdecode: decodes captured Ethernet frames with the engine and prints them as
-// summary lines, full decoding trees, hex dumps or JSON Lines.
+// vdecode: decodes captured frames (from files, a hex argument or a live
+// interface) with the engine and prints them as summary lines, full decoding
+// trees, hex dumps or JSON Lines.
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <optional>
 
+#include "tools/vdecode/capture_filter.h"
 #include "tools/vdecode/capture_input.h"
 #include "tools/vdecode/decode_run.h"
 #include "tools/vdecode/engine_setup.h"
+#include "tools/vdecode/live_capture.h"
 #include "tools/vdecode/messages.h"
 #include "tools/vdecode/module_list.h"
 #include "tools/vdecode/options.h"
@@ -35,33 +39,58 @@ void ApplySettings(const Options& options, IOrvDecoderManager* manager) {
   if (options.select) manager->put_ItemIDSelected(Bstr(ToUtf16(*options.select)));
 }
 
-// Decodes one input; returns its exit status.
+std::unique_ptr<PacketSource> OpenSource(const Options& options, const std::string& file) {
+  if (options.interface)
+    return OpenLiveCapture({*options.interface, options.promiscuous, options.snapLength, options.filter, !options.quiet});
+  if (options.hexInput) return MakeFrameSource(options.hexFrame, options.hexTimestamp);
+  return OpenCaptureFile(file);
+}
+
+// Decodes one input; returns its exit status. A live capture filters in
+// libpcap itself; packets read from files and --hex pass the filter here.
 int DecodeInput(const Options& options, IOrvDecoderManager* manager, const std::string& file) {
   std::unique_ptr<PacketSource> source;
+  std::optional<CaptureFilter> filter;
   try {
-    source = options.hexInput ? MakeFrameSource(options.hexFrame, options.hexTimestamp) : OpenCaptureFile(file);
+    source = OpenSource(options, file);
+    if (!options.interface && !options.filter.empty()) filter.emplace(options.filter);
+    if (filter && source->LinkType()) filter->Prepare(*source->LinkType());
   } catch (const InputError& problem) {
     return Fail(kExitInputError, problem.what());
+  } catch (const FilterError& problem) {
+    return Fail(kExitUsageError, problem.what());
   }
-  return DecodePackets(options, manager, *source);
+  return DecodePackets(options, manager, *source, filter ? &*filter : nullptr);
 }
 
 // Decodes the inputs in turn. With several capture files, the text output of
 // each starts with a line naming it; a problem with one input is reported and
-// the next one is read.
+// the next one is read, unless the problem is the command line's (a filter
+// that does not compile).
 int DecodeInputs(const Options& options, IOrvDecoderManager* manager) {
-  if (options.hexInput) return DecodeInput(options, manager, {});
+  if (options.hexInput || options.interface) return DecodeInput(options, manager, {});
   bool named = options.files.size() > 1 && options.mode != OutputMode::kJson;
   int status = kExitSuccess;
   for (const std::string& file : options.files) {
     if (named) std::printf("==> %s <==\n", file == "-" ? "standard input" : file.c_str());
     status = std::max(status, DecodeInput(options, manager, file));
+    if (status == kExitUsageError) break;
   }
   return status;
 }
 
+int ListInterfaces() {
+  try {
+    std::fputs(InterfaceListing().c_str(), stdout);
+  } catch (const InputError& problem) {
+    return Fail(kExitInputError, problem.what());
+  }
+  return kExitSuccess;
+}
+
 int Run(const Options& options) {
   if (options.command == Command::kRegister || options.command == Command::kUnregister) return Register(options.command);
+  if (options.command == Command::kListInterfaces) return ListInterfaces();
   if (options.language) SetThreadUILanguage(*options.language);
 
   ComPtr<IOrvDecoderManager> manager;

@@ -18,6 +18,12 @@ inline int Fail(int status, const std::string& message) {
   return status;
 }
 
+// Prints "vdecode: message", a remark that is no error.
+inline void Note(const std::string& message) {
+  std::fflush(stdout);
+  std::fprintf(stderr, "vdecode: %s\n", message.c_str());
+}
+
 inline std::string ResultText(int32_t result) {
   char text[16];
   std::snprintf(text, sizeof text, "0x%08X", static_cast<uint32_t>(result));

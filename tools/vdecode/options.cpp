@@ -2,6 +2,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <charconv>
 #include <iostream>
@@ -41,25 +43,44 @@ CLI::Validator WholeNumber(uint64_t low, uint64_t high) {
 const CLI::Validator kCount = WholeNumber(1, std::numeric_limits<uint64_t>::max());
 const CLI::Validator kOffset = WholeNumber(0, std::numeric_limits<uint32_t>::max());
 const CLI::Validator kMicroseconds = WholeNumber(0, std::numeric_limits<uint64_t>::max());
+const CLI::Validator kSnapLength = WholeNumber(1, 262144);
 
 // Raw values as typed, checked and converted after parsing.
 struct Arguments {
+  std::vector<std::string> positionals;  // capture files, then a filter expression
   std::optional<std::string> hex;
+  std::string filter;
   std::string timeFormat = "r";
   std::string language;
-  bool verbose = false, json = false, noChecksum = false;
-  bool listModules = false, registerModules = false, unregisterModules = false;
+  bool verbose = false, json = false, noChecksum = false, noPromiscuous = false;
+  bool listModules = false, listInterfaces = false, registerModules = false, unregisterModules = false;
 };
 
 void Define(CLI::App& app, Options& options, Arguments& raw) {
-  app.description("Decodes captured Ethernet frames with the VEL decoding engine.");
+  app.description("Decodes captured frames with the VEL decoding engine.");
   app.footer("Exit status: 0 when every packet was decoded, 1 for a problem with the input, 2 for a bad command line.");
   app.set_version_flag("--version", std::string("vdecode ") + VDECODE_VERSION);
-  app.add_option("FILE", options.files, "Capture files to read, pcap or pcapng, one after the other; - reads standard input")
+  app.add_option("FILE", raw.positionals,
+                 "Capture files to read, pcap or pcapng, one after the other; - reads standard input. A capture "
+                 "filter expression may follow them, as with -f")
       ->type_name("");
 
   auto* hex = app.add_option("--hex", raw.hex, "Decode one frame given as hex digits (blanks and colons allowed)")
                   ->type_name("HEX");
+  auto* interface = app.add_option("-i,--interface", options.interface, "Capture live from this interface (see -D)")
+                        ->type_name("IFACE");
+  app.add_flag("-p,--no-promiscuous-mode", raw.noPromiscuous, "Capture without putting the interface into promiscuous mode")
+      ->needs(interface);
+  app.add_option("-s,--snapshot-length", options.snapLength, "Capture at most SNAPLEN bytes of each packet (default 262144)")
+      ->type_name("SNAPLEN")
+      ->check(kSnapLength)
+      ->needs(interface);
+  app.add_option("-f,--filter", raw.filter, "Decode only packets that pass this capture filter (libpcap syntax, e.g. 'udp port 53')")
+      ->type_name("EXPR");
+  app.add_option("--protocol", options.protocols,
+                 "Print only packets with a layer of this short name (e.g. DNS, ICMPv6, any case); may be repeated")
+      ->type_name("NAME")
+      ->allow_extra_args(false);
   app.add_option("--time", options.hexTimestamp, "Timestamp of the --hex frame, microseconds since 1970")
       ->type_name("MICROSECONDS")
       ->check(kMicroseconds)
@@ -87,20 +108,43 @@ void Define(CLI::App& app, Options& options, Arguments& raw) {
   app.add_flag("-q,--quiet", options.quiet, "Do not show a progress bar");
 
   auto* modules = app.add_flag("--modules", raw.listModules, "List the decoder modules of the graph and exit");
+  auto* interfaces = app.add_flag("-D,--list-interfaces", raw.listInterfaces, "List the interfaces to capture from and exit");
   auto* registration = app.add_flag("--register", raw.registerModules, "Register the library and its module list, and exit");
   auto* unregistration = app.add_flag("--unregister", raw.unregisterModules, "Remove the library's registration, and exit");
 
   json->excludes(verbose)->excludes(hexDump)->excludes(crlf)->excludes(offset);
-  modules->excludes(registration)->excludes(unregistration)->excludes(hex);
-  registration->excludes(unregistration)->excludes(hex);
-  unregistration->excludes(hex);
+  interface->excludes(hex);
+  modules->excludes(interfaces)->excludes(registration)->excludes(unregistration)->excludes(hex)->excludes(interface);
+  interfaces->excludes(registration)->excludes(unregistration)->excludes(hex)->excludes(interface);
+  registration->excludes(unregistration)->excludes(hex)->excludes(interface);
+  unregistration->excludes(hex)->excludes(interface);
 }
 
 Command CommandOf(const Arguments& raw) {
   if (raw.listModules) return Command::kListModules;
+  if (raw.listInterfaces) return Command::kListInterfaces;
   if (raw.registerModules) return Command::kRegister;
   if (raw.unregisterModules) return Command::kUnregister;
   return Command::kDecode;
+}
+
+// An argument names a capture file when it is "-", holds a '/' or names
+// something that exists.
+bool NamesAFile(const std::string& argument) {
+  struct stat status {};
+  return argument == "-" || argument.find('/') != std::string::npos || stat(argument.c_str(), &status) == 0;
+}
+
+// Capture files come first and a filter expression after them, as tcpdump
+// takes it: the first argument that names no file starts the expression,
+// whose words are joined by blanks. The first argument is a file all the
+// same when nothing else gives an input.
+void SplitFilesAndExpression(const std::vector<std::string>& arguments, bool otherInput, Options& options) {
+  auto expression = std::find_if_not(arguments.begin(), arguments.end(), NamesAFile);
+  if (expression == arguments.begin() && !otherInput && expression != arguments.end()) ++expression;
+  options.files.assign(arguments.begin(), expression);
+  for (auto word = expression; word != arguments.end(); ++word)
+    options.filter += (options.filter.empty() ? "" : " ") + *word;
 }
 
 void Complete(Options& options, const Arguments& raw) {
@@ -108,19 +152,28 @@ void Complete(Options& options, const Arguments& raw) {
   options.mode = raw.json ? OutputMode::kJson : raw.verbose ? OutputMode::kVerbose : OutputMode::kSummary;
   options.timeFormat = kTimeFormats.at(raw.timeFormat);
   options.verifyChecksum = !raw.noChecksum;
+  options.promiscuous = !raw.noPromiscuous;
   if (!raw.language.empty()) options.language = kLanguages.at(raw.language);
 
   if (options.command != Command::kDecode) {
-    if (!options.files.empty())
-      throw UsageError("a capture file cannot be combined with --modules, --register or --unregister");
+    if (!raw.positionals.empty())
+      throw UsageError("a capture file cannot be combined with --modules, -D, --register or --unregister");
     return;
   }
   options.hexInput = raw.hex.has_value();
+  SplitFilesAndExpression(raw.positionals, options.hexInput || options.interface, options);
+  if (!raw.filter.empty()) {
+    if (!options.filter.empty())
+      throw UsageError("give the capture filter either with -f or after the inputs, not both");
+    options.filter = raw.filter;
+  }
+  if (options.interface && !options.files.empty())
+    throw UsageError("give either capture files or -i, not both");
   if (options.hexInput && !options.files.empty()) throw UsageError("give either capture files or --hex, not both");
   if (std::count(options.files.begin(), options.files.end(), "-") > 1)
     throw UsageError("standard input (-) can be read only once");
-  if (!options.hexInput && options.files.empty())
-    throw UsageError("no input: give a capture file (- for standard input) or --hex HEX; see --help");
+  if (!options.hexInput && !options.interface && options.files.empty())
+    throw UsageError("no input: give a capture file (- for standard input), --hex HEX or -i IFACE; see --help");
   if (options.hexInput) {
     try {
       options.hexFrame = ParseHexFrame(*raw.hex);

@@ -15,7 +15,7 @@ class UsageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-enum class Command { kDecode, kListModules, kRegister, kUnregister };
+enum class Command { kDecode, kListModules, kListInterfaces, kRegister, kUnregister };
 enum class OutputMode { kSummary, kVerbose, kJson };
 // Time column of the summary line: seconds since the first packet, time of
 // day, date and time, or seconds since 1970.
@@ -25,11 +25,20 @@ struct Options {
   Command command = Command::kDecode;
 
   // Input: capture files, decoded one after the other ("-" for standard
-  // input), or one frame given as hex.
+  // input), one frame given as hex, or live capture from an interface.
   std::vector<std::string> files;
   bool hexInput = false;
   std::vector<uint8_t> hexFrame;
   uint64_t hexTimestamp = 0;
+  std::optional<std::string> interface;
+  bool promiscuous = true;
+  int snapLength = 262144;
+
+  // A capture filter in libpcap's syntax (empty: none), applied before
+  // decoding, and the short names of which a decoded packet needs a layer to
+  // be printed (empty: all).
+  std::string filter;
+  std::vector<std::string> protocols;
 
   OutputMode mode = OutputMode::kSummary;
   bool hexDump = false;

@@ -13,7 +13,8 @@ namespace vdecode {
 // frame's end is caught by the address sanitizer.
 class PacketRecord {
  public:
-  PacketRecord(uint32_t sequence, uint64_t timestamp, std::span<const uint8_t> frame, uint32_t originalLength);
+  PacketRecord(uint32_t sequence, uint64_t timestamp, std::span<const uint8_t> frame, uint32_t originalLength,
+               uint16_t linkType = vel::VEL_LT_ETHERNET);
 
   // What the manager's Decode takes.
   uint8_t* data() const { return block_.get(); }

@@ -69,12 +69,10 @@ void AppendPadded(std::string& out, std::u16string_view text, size_t width) {
   if (written < width) out.append(width - written, ' ');
 }
 
-std::u16string_view TopProtocolName(IVELPacketsDecodingInfo* info) {
+std::u16string TopProtocolName(IVELPacketsDecodingInfo* info) {
   ItemPtr top;
-  uint32_t protocol = 0;
-  if (info->TopLayerDecodingItem(&top) == S_OK && top) protocol = ReadNumber(top.get(), &IVELPacketsDecodingItem::get_Protocol);
-  const char16_t* name = ProtocolShortName(protocol);
-  return name ? name : ProtocolShortName(0);
+  if (info->TopLayerDecodingItem(&top) == S_OK && top) return LayerShortName(top.get());
+  return ProtocolShortName(0);
 }
 
 std::string_view SeverityMarker(uint32_t severity) {
