@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "decoders/application/field_text.h"
+#include "decoders/application/value_text.h"
 #include "engine/class_table.h"
 #include "vel/module_base.h"
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "decoders/application/domain_name.h"
-#include "decoders/application/field_text.h"
+#include "decoders/application/value_text.h"
 #include "engine/class_table.h"
 #include "vel/module_base.h"
 
@@ -32,12 +32,10 @@ constexpr NameIdPair kRecordTypeNames[] = {
     {15, 444},  {16, 445},  {252, 446}, {253, 447}, {254, 448}, {255, 449}, {0, 0},
 };
 
-// Names read by indexing with the field's value.
-constexpr Text kClassNames[] = {u"", u"the Internet", u"CSNET", u"CHAOS", u"Hesiod"};
-constexpr Text kOpcodeNames[] = {u"a standard query (QUERY)", u"an inverse query (IQUERY)",
-                                 u"a server status request"};
-constexpr Text kResponseCodeNames[] = {u"No error condition", u"Format error",    u"Server failure",
-                                       u"Name Error",         u"Not Implemented", u"Refused"};
+// Value names.
+constexpr NameIdPair kClassNames[] = {{1, 671}, {2, 672}, {3, 673}, {4, 674}, {0, 0}};
+constexpr NameIdPair kOpcodeNames[] = {{0, 675}, {1, 676}, {2, 677}, {0, 0}};
+constexpr NameIdPair kResponseCodeNames[] = {{0, 678}, {1, 679}, {2, 680}, {3, 681}, {4, 682}, {5, 683}, {0, 0}};
 
 // Flags word.
 constexpr uint32_t kQrBit = 0x8000, kOpcodeMask = 0x7800, kOpcodeShift = 11, kResponseCodeMask = 0x000F;
@@ -119,9 +117,9 @@ class CDNSDecoder : public CVELBaseModuleCLSIDImplT<CDNSDecoder, kDNS, kClsid> {
       case kQueryResponse: return Res(flags & kQrBit ? kResponse : kQuery);
       case kOperatorCode: {
         uint32_t opcode = (flags & kOpcodeMask) >> kOpcodeShift;
-        return opcode < std::size(kOpcodeNames) ? kOpcodeNames[opcode] : Res(kReserved);
+        return Res(LookupNameIdOr(kOpcodeNames, opcode, kReserved));
       }
-      case kResponseCode: return IndexedName(kResponseCodeNames, flags & kResponseCodeMask);
+      case kResponseCode: return NameOf(kResponseCodeNames, flags & kResponseCodeMask);
       default: return {};
     }
   }
@@ -149,7 +147,7 @@ class CDNSDecoder : public CVELBaseModuleCLSIDImplT<CDNSDecoder, kDNS, kClsid> {
     uint32_t type = AtCursor().U16(0);
     AddWordItem(record, Res(kType), NameOf(kRecordTypeNames, type));
     uint32_t recordClass = AtCursor().U16(0);
-    AddWordItem(record, Res(kClass), IndexedName(kClassNames, recordClass));
+    AddWordItem(record, Res(kClass), NameOf(kClassNames, recordClass));
     if (question) {
       if (!response_) SetSummary(Group(), FormatResText(summary_, kQuerySummary, name));
       return;

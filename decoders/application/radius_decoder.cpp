@@ -96,56 +96,56 @@ enum class Shown {
 
 struct Attribute {
   uint32_t type;
-  const char16_t* name;
+  uint32_t name;  // text id
   Shown shown;
   const NameIdPair* values = nullptr;
 };
 
 // Named attribute types; the value of any other type is shown empty.
 constexpr Attribute kAttributes[] = {
-    {1, u"User-Name", Shown::kText},
-    {2, u"User-Password", Shown::kHex},
-    {3, u"CHAP-Password", Shown::kChapPassword},
-    {4, u"NAS-IP-Address", Shown::kAddress},
-    {5, u"NAS-Port", Shown::kNumber},
-    {6, u"Service-Type", Shown::kNumber, kServiceTypes},
-    {7, u"Framed-Protocol", Shown::kNumber, kFramedProtocols},
-    {8, u"Framed-IP-Address", Shown::kHexNumber},
-    {9, u"Framed-IP-Netmask", Shown::kAddress},
-    {10, u"Framed-Routing", Shown::kNumber, kFramedRoutings},
-    {11, u"Filter-Id", Shown::kHex},
-    {12, u"Framed-MTU", Shown::kNumber},
-    {13, u"Framed-Compression", Shown::kNumber, kFramedCompressions},
-    {14, u"Login-IP-Host", Shown::kHexNumber},
-    {15, u"Login-Service", Shown::kNumber, kLoginServices},
-    {16, u"Login-TCP-Port", Shown::kNumber},
-    {18, u"Reply-Message", Shown::kHex},
-    {19, u"Callback-Number", Shown::kHex},
-    {20, u"Callback-Id", Shown::kHex},
-    {22, u"Framed-Route", Shown::kHex},
-    {23, u"Framed-IPX-Network", Shown::kHexNumber},
-    {24, u"State", Shown::kHex},
-    {25, u"Class", Shown::kHex},
-    {26, u"Vendor-Specific", Shown::kVendorSpecific},
-    {27, u"Session-Timeout", Shown::kNumber},
-    {28, u"Idle-Timeout", Shown::kNumber},
-    {29, u"Termination-Action", Shown::kNumber, kTerminationActions},
-    {30, u"Called-Station-Id", Shown::kText},
-    {31, u"Calling-Station-Id", Shown::kText},
-    {32, u"NAS-Identifier", Shown::kHex},
-    {33, u"Proxy-State", Shown::kHex},
-    {34, u"Login-LAT-Service", Shown::kHex},
-    {35, u"Login-LAT-Node", Shown::kHex},
-    {36, u"Login-LAT-Group", Shown::kHex},
-    {37, u"Framed-AppleTalk-Link", Shown::kNumber},
-    {38, u"Framed-AppleTalk-Network", Shown::kNumber},
-    {39, u"Framed-AppleTalk-Zone", Shown::kHex},
-    {60, u"CHAP-Challenge", Shown::kHex},
-    {61, u"NAS-Port-Type", Shown::kNumber, kNasPortTypes},
-    {62, u"Port-Limit", Shown::kNumber},
-    {63, u"Login-LAT-Port", Shown::kHex},
-    {79, u"EAP-Message", Shown::kEapMessage},
-    {80, u"Message-Authenticator", Shown::kHex},
+    {1, 1213, Shown::kText},
+    {2, 1214, Shown::kHex},
+    {3, 1215, Shown::kChapPassword},
+    {4, 1216, Shown::kAddress},
+    {5, 1217, Shown::kNumber},
+    {6, 1218, Shown::kNumber, kServiceTypes},
+    {7, 1219, Shown::kNumber, kFramedProtocols},
+    {8, 1220, Shown::kHexNumber},
+    {9, 1221, Shown::kAddress},
+    {10, 1222, Shown::kNumber, kFramedRoutings},
+    {11, 1223, Shown::kHex},
+    {12, 1224, Shown::kNumber},
+    {13, 1225, Shown::kNumber, kFramedCompressions},
+    {14, 1226, Shown::kHexNumber},
+    {15, 1227, Shown::kNumber, kLoginServices},
+    {16, 1228, Shown::kNumber},
+    {18, 1229, Shown::kHex},
+    {19, 1230, Shown::kHex},
+    {20, 1231, Shown::kHex},
+    {22, 1232, Shown::kHex},
+    {23, 1233, Shown::kHexNumber},
+    {24, 1234, Shown::kHex},
+    {25, 1235, Shown::kHex},
+    {26, 1236, Shown::kVendorSpecific},
+    {27, 1237, Shown::kNumber},
+    {28, 1238, Shown::kNumber},
+    {29, 1239, Shown::kNumber, kTerminationActions},
+    {30, 1240, Shown::kText},
+    {31, 1241, Shown::kText},
+    {32, 1242, Shown::kHex},
+    {33, 1243, Shown::kHex},
+    {34, 1244, Shown::kHex},
+    {35, 1245, Shown::kHex},
+    {36, 1246, Shown::kHex},
+    {37, 1247, Shown::kNumber},
+    {38, 1248, Shown::kNumber},
+    {39, 1249, Shown::kHex},
+    {60, 1951, Shown::kHex},
+    {61, 1952, Shown::kNumber, kNasPortTypes},
+    {62, 1953, Shown::kNumber},
+    {63, 1954, Shown::kHex},
+    {79, 1955, Shown::kEapMessage},
+    {80, 1956, Shown::kHex},
 };
 
 const Attribute* FindAttribute(uint32_t type) {
@@ -205,7 +205,7 @@ class CRadiusDecoder : public CVELBaseModuleCLSIDImplT<CRadiusDecoder, 58, kClsi
   uint32_t AddAttribute(Item* pairs) {
     uint32_t type = AtCursor().U8(0), length = AtCursor().U8(1);
     const Attribute* attribute = FindAttribute(type);
-    Text name = attribute ? Text(attribute->name) : Text{};
+    Text name = attribute ? Res(attribute->name) : Text{};
     Item* group = AddGroupItem(pairs, std::max(length, kAttributeHeaderSize), name);
     AddByteItem(group, Res(kType), name);
     Item* lengthItem = AddByteItem(group, Res(kLength));

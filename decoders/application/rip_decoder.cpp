@@ -1,7 +1,7 @@
 // RIP versions 1 and 2: the four-byte header, then 20-byte entries, each
 // route a group titled with its address and metric; for version 2 also the
 // authentication entry. The summary is the command's name. Nothing is handed on.
-#include "decoders/application/field_text.h"
+#include "decoders/application/value_text.h"
 #include "engine/class_table.h"
 #include "vel/module_base.h"
 
@@ -16,20 +16,12 @@ constexpr uint32_t kSubnetMask = 625, kNextHop = 626, kAuthentication = 627, kAu
 constexpr uint32_t kAuthenticationType = 629, kPassword = 630, kPacketLength = 631, kKeyId = 632;
 constexpr uint32_t kAuthDataLen = 633;
 
-// Names read by indexing with the field's value.
-constexpr Text kCommandNames[] = {u"",
-                                  u"Request",
-                                  u"Response",
-                                  u"Traceon",
-                                  u"Traceoff",
-                                  u"Vendor specific (Sun)",
-                                  u"Triggered Request",
-                                  u"Triggered Response",
-                                  u"Triggered Acknowledgement",
-                                  u"Update Request",
-                                  u"Update Response",
-                                  u"Update Acknowledge"};
-constexpr Text kVersionNames[] = {u"", u"RIPv1", u"RIPv2"};
+// Value names.
+constexpr NameIdPair kCommandNames[] = {
+    {1, 685}, {2, 686}, {3, 687}, {4, 688}, {5, 689}, {6, 690}, {7, 691}, {8, 692}, {9, 693}, {10, 694}, {11, 695},
+    {0, 0},
+};
+constexpr NameIdPair kVersionNames[] = {{1, 696}, {2, 697}, {0, 0}};
 
 // Address families: an entry whose family is 0xFFFF carries authentication.
 constexpr uint32_t kFamilyIP = 2, kFamilyAuthentication = 0xFFFF;
@@ -51,11 +43,11 @@ class CRIPDecoder : public CVELBaseModuleCLSIDImplT<CRIPDecoder, kRIP, kClsid> {
   bool CanAccept(IVELDcoder* input) override { return InputTypeIn(input, {kUDP}); }
 
   void DecodeLayer() override {
-    Text command = IndexedName(kCommandNames, AtCursor().U8(0));
+    Text command = NameOf(kCommandNames, AtCursor().U8(0));
     SetSummary(Group(), command);
     AddByteItem(Group(), Res(kCommand), command);
     uint32_t version = AtCursor().U8(0);
-    AddByteItem(Group(), Res(kVersion), IndexedName(kVersionNames, version));
+    AddByteItem(Group(), Res(kVersion), NameOf(kVersionNames, version));
     AddWordItem(Group(), Res(kReserved));
 
     const uint32_t entries = Remaining();

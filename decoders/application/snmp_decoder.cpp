@@ -25,14 +25,14 @@ constexpr uint32_t kObjectName = 1763, kValue = 1764, kUnreadableElement = 1766;
 constexpr uint32_t kNullValue = 1765, kLengthTooLong = 1767;
 
 // Names the message layout gives by position.
-constexpr const char16_t* kVersionNames[] = {u"version-1", u"v2c", u"v2u", u"snmpv3"};
-constexpr const char16_t* kPduNames[] = {u"Get-request",     u"Get-next-request", u"Get-response",
-                                         u"Set-request",     u"Trap",             u"Get-BulkRequest",
-                                         u"Inform Request",  u"SnmpV2-trap",      u"Report"};
-constexpr const char16_t* kGenericTrapNames[] = {u"coldStart", u"warmStart",           u"linkDown",
-                                                 u"linkUp",    u"authenticationFailure", u"egpNeighborLoss",
-                                                 u"enterpriseSpecific"};
-constexpr const char16_t* kApplicationTypeNames[] = {u"IpAddress", u"Counter", u"Gauge", u"TimeTicks", u"Opaque"};
+constexpr NameIdPair kVersionNames[] = {{0, 1926}, {1, 1927}, {2, 1928}, {3, 1929}, {0, 0}};
+constexpr NameIdPair kPduNames[] = {
+    {0, 1930}, {1, 1931}, {2, 1932}, {3, 1933}, {4, 1934}, {5, 1935}, {6, 1936}, {7, 1937}, {8, 1938}, {0, 0},
+};
+constexpr NameIdPair kGenericTrapNames[] = {
+    {0, 1939}, {1, 1940}, {2, 1941}, {3, 1942}, {4, 1943}, {5, 1944}, {6, 1945}, {0, 0},
+};
+constexpr NameIdPair kApplicationTypeNames[] = {{0, 1946}, {1, 1947}, {2, 1948}, {3, 1949}, {4, 1950}, {0, 0}};
 
 constexpr NameIdPair kErrorStatusNames[] = {
     {0, 1770},   // No error
@@ -90,7 +90,7 @@ class CSNMPDecoder : public CVELBaseModuleCLSIDImplT<CSNMPDecoder, 13, kClsid> {
     Group()->put_Length(std::min(message.Extent(), Layer().size()));
 
     ber::Header version = ReadElement();
-    AddByteElement(Group(), Res(kVersion), NameAt(kVersionNames, IntegerOf(version)), version);
+    AddByteElement(Group(), Res(kVersion), NameOfCode(kVersionNames, IntegerOf(version)), version);
 
     ber::Header community = ReadElement();
     TextBuffer text;
@@ -99,7 +99,7 @@ class CSNMPDecoder : public CVELBaseModuleCLSIDImplT<CSNMPDecoder, 13, kClsid> {
     AddTextItem(Group(), community.contentLength, Res(kCommunity), text);
 
     ber::Header pdu = ReadElement();
-    Text name = NameAt(kPduNames, pdu.tag);
+    Text name = NameOfCode(kPduNames, pdu.tag);
     SetSummary(Group(), name);
     Item* data = AddGroupItem(Group(), pdu.Extent(), Res(kData), name);
     Item* fields = AddGroupItem(data, pdu.contentLength, name);
@@ -164,7 +164,7 @@ class CSNMPDecoder : public CVELBaseModuleCLSIDImplT<CSNMPDecoder, 13, kClsid> {
     AddTextItem(fields, agent.contentLength, Res(kAgentAddress), text);
 
     ber::Header generic = ReadElement();
-    AddTextItem(fields, generic.contentLength, Res(kGenericTrap), NameAt(kGenericTrapNames, IntegerOf(generic)));
+    AddTextItem(fields, generic.contentLength, Res(kGenericTrap), NameOfCode(kGenericTrapNames, IntegerOf(generic)));
     AddIntegerElement(fields, Res(kSpecificTrap));
     AddIntegerElement(fields, Res(kTimestamp));
   }
@@ -202,7 +202,7 @@ class CSNMPDecoder : public CVELBaseModuleCLSIDImplT<CSNMPDecoder, 13, kClsid> {
 
     ber::Header value = ReadElement();
     TextBuffer text;
-    Text comment = value.tagClass == ber::kUniversal ? Text{} : NameAt(kApplicationTypeNames, value.tag);
+    Text comment = value.tagClass == ber::kUniversal ? Text{} : NameOfCode(kApplicationTypeNames, value.tag);
     AddTextItem(group, value.contentLength, Res(kValue), ValueText(text, value), comment);
     if (end > CursorOffset()) Skip(static_cast<uint32_t>(end - CursorOffset()));
     return binding.Extent();

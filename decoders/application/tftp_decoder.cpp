@@ -1,7 +1,7 @@
 // TFTP: the opcode and the fields of read and write requests, data blocks,
 // acknowledgements and errors. The summary is the opcode's name. Nothing is
 // handed on.
-#include "decoders/application/field_text.h"
+#include "decoders/application/value_text.h"
 #include "engine/class_table.h"
 #include "vel/module_base.h"
 

@@ -1,9 +1,10 @@
-// Value texts shared by the application decoders: names kept as constant
-// lists indexed by a code, and bytes shown as hex digit pairs in full.
+// Value texts shared by the application decoders: names of codes wider than
+// 32 bits, bytes as hex digit pairs in full, and text fields ended by a zero
+// byte.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 #include "vel/byte_view.h"
@@ -11,10 +12,15 @@
 
 namespace vel {
 
-// The name at position code of a list; empty past its end or where the list has none.
-template <size_t N>
-std::u16string_view NameAt(const char16_t* const (&names)[N], uint64_t code) {
-  return code < N && names[code] ? std::u16string_view(names[code]) : std::u16string_view();
+// The name a table gives a code that may be wider than the table's codes; empty when absent.
+inline std::u16string_view NameOfCode(const NameIdPair* table, uint64_t code) {
+  return code <= UINT32_MAX ? NameOf(table, static_cast<uint32_t>(code)) : std::u16string_view();
+}
+
+// The text id a table gives a code, or fallback when the table has none.
+inline uint32_t LookupNameIdOr(const NameIdPair* table, uint32_t code, uint32_t fallback) {
+  uint32_t id = LookupNameId(table, code);
+  return id == kNoText ? fallback : id;
 }
 
 // Appends every byte of the view as two upper-case hex digits, without separators.
@@ -25,6 +31,13 @@ inline void AppendHexPairs(TextBuffer& out, ByteView bytes) {
     out.append(kDigits[data[i] >> 4]);
     out.append(kDigits[data[i] & 0x0F]);
   }
+}
+
+// The bytes of text at the start of a field: up to its first zero byte, or
+// all of it. The field's size bytes must have been captured.
+inline uint32_t TextLength(const uint8_t* field, uint32_t size) {
+  const void* zero = std::memchr(field, 0, size);
+  return zero ? static_cast<uint32_t>(static_cast<const uint8_t*>(zero) - field) : size;
 }
 
 }  // namespace vel
