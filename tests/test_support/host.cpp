@@ -1,5 +1,7 @@
 #include "host.h"
 
+#include <stdlib.h>
+
 #include <algorithm>
 
 #include "results.h"
@@ -82,6 +84,13 @@ void SetVendorTable(IOrvDecoderManager* manager, uint32_t oui, std::u16string na
   table->name = std::move(name);
   EXPECT_EQ(S_OK, manager->put_NameTableObj(table.get()));
 }
+
+StoreAt::StoreAt(const std::string& root) {
+  if (const char* saved = getenv("VEL_REGISTRY_ROOT")) previous_ = saved;
+  setenv("VEL_REGISTRY_ROOT", root.c_str(), 1);
+}
+
+StoreAt::~StoreAt() { previous_ ? setenv("VEL_REGISTRY_ROOT", previous_->c_str(), 1) : unsetenv("VEL_REGISTRY_ROOT"); }
 
 ChineseInterface::ChineseInterface() { SetThreadUILanguage(kLanguageChinese); }
 ChineseInterface::~ChineseInterface() { SetThreadUILanguage(kLanguageEnglish); }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,19 @@ void TruncationSweep(IOrvDecoderManager* manager, const Bytes& frame);
 // Gives the manager a host name table that names one vendor: by default
 // "VMware" for the OUI 00:0C:29.
 void SetVendorTable(IOrvDecoderManager* manager, uint32_t oui = 0x000C29, std::u16string name = u"VMware");
+
+// Points the module-list store (VEL_REGISTRY_ROOT) of this process, and of
+// the programs it starts, at a directory while this lives.
+class StoreAt {
+ public:
+  explicit StoreAt(const std::string& root);
+  ~StoreAt();
+  StoreAt(const StoreAt&) = delete;
+  StoreAt& operator=(const StoreAt&) = delete;
+
+ private:
+  std::optional<std::string> previous_;
+};
 
 // The thread's interface language is Chinese while this lives.
 struct ChineseInterface {

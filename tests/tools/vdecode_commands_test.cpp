@@ -1,6 +1,8 @@
 // vdecode's commands besides decoding: the module listing, registration, help
 // and version.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -53,6 +55,46 @@ TEST(VdecodeCommands, RegisterAndUnregister) {
   EXPECT_EQ(refused.status, 1);
   EXPECT_EQ(Lines(refused.err).size(), 1u);
   EXPECT_EQ(refused.err.rfind("vdecode: registration failed (0x80004005)", 0), 0u) << refused.err;
+}
+
+TEST(VdecodeCommands, RegisterWritesTheStoreReadableByAllWhateverTheUmask) {
+  TempDir parent;
+  std::string store = parent.File("store");
+  mode_t previous = umask(0);
+  RunResult registered = Vdecode({"--register"}, store);
+  umask(previous);
+  ASSERT_EQ(registered.status, 0) << registered.err;
+  EXPECT_EQ(std::filesystem::status(store).permissions(), std::filesystem::perms(0755));
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(store)) {
+    auto expected = entry.is_directory() ? std::filesystem::perms(0755) : std::filesystem::perms(0644);
+    ASSERT_EQ(entry.status().permissions(), expected) << entry.path();
+  }
+}
+
+TEST(VdecodeCommands, ModulesShowsAnExtensionLibraryItRefused) {
+  TempDir store;
+  {
+    StoreAt registering(store.path());
+    ASSERT_EQ(S_OK, DllRegisterServer());
+    void* library = dlopen(VEL_BUILD_DIR "/examples/lldp/libvel_lldp.so", RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(library, nullptr) << dlerror();
+    ASSERT_EQ(S_OK, reinterpret_cast<HRESULT (*)()>(dlsym(library, "DllRegisterServer"))());
+  }
+  RunResult trusted = Vdecode({"--modules"}, store.path());
+  EXPECT_EQ(trusted.err, "");
+  EXPECT_EQ(Lines(trusted.out).size(), 3 + BuiltInModuleClasses().size());  // heading, root, built-ins, LLDP
+
+  std::filesystem::permissions(store.path(), std::filesystem::perms::all);
+  RunResult refused = Vdecode({"--modules"}, store.path());
+  EXPECT_EQ(refused.status, 0);
+  EXPECT_EQ(Lines(refused.out).size(), 2 + BuiltInModuleClasses().size());
+  std::vector<std::string> warnings = Lines(refused.err);
+  ASSERT_EQ(warnings.size(), 1u) << refused.err;
+  EXPECT_TRUE(warnings[0].starts_with("vdecode: ")) << warnings[0];
+  EXPECT_TRUE(warnings[0].ends_with(" [ERROR] Extension library " VEL_BUILD_DIR "/examples/lldp/libvel_lldp.so of class "
+                                    "{7C1E5A90-3B4D-4E21-9F6A-2D8B0C4E7A15} not loaded: " +
+                                    store.path() + " is writable by group or others"))
+      << warnings[0];
 }
 
 TEST(VdecodeCommands, HelpAndVersion) {

@@ -1,5 +1,6 @@
 #include "tools/vdecode/engine_setup.h"
 
+#include "support/diagnostic_log.h"
 #include "vel/registration.h"
 
 namespace vdecode {
@@ -22,9 +23,30 @@ void AddBuiltInModules(IOrvDecoderManager* manager) {
   }
 }
 
+// Hands the diagnostic log's lines to a list while it lives.
+class LogCollector {
+ public:
+  explicit LogCollector(std::vector<std::string>* lines) : active_(lines != nullptr) {
+    if (!active_) return;
+    DiagnosticLog::Instance().SetListener([lines](std::string_view line) {
+      while (line.ends_with('\n') || line.ends_with('\r')) line.remove_suffix(1);
+      lines->emplace_back(line);
+    });
+  }
+  ~LogCollector() {
+    if (active_) DiagnosticLog::Instance().SetListener(nullptr);
+  }
+  LogCollector(const LogCollector&) = delete;
+  LogCollector& operator=(const LogCollector&) = delete;
+
+ private:
+  bool active_;
+};
+
 }  // namespace
 
-HRESULT CreateDecoderManager(ComPtr<IOrvDecoderManager>& manager) {
+HRESULT CreateDecoderManager(ComPtr<IOrvDecoderManager>& manager, std::vector<std::string>* log) {
+  LogCollector collector(log);
   HRESULT hr = CreateInstance(CLSID_COrvDecoderManager, &manager);
   if (FAILED(hr)) return hr;
   hr = manager->Initialize();

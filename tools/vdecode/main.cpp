@@ -65,8 +65,10 @@ int Run(const Options& options) {
   if (options.language) SetThreadUILanguage(*options.language);
 
   ComPtr<IOrvDecoderManager> manager;
-  if (HRESULT result = CreateDecoderManager(manager); FAILED(result))
-    return Fail(kExitInputError, "cannot create the decoder manager (" + ResultText(result) + ")");
+  std::vector<std::string> engineLog;
+  HRESULT created = CreateDecoderManager(manager, &engineLog);
+  for (const std::string& line : engineLog) Warn(line);
+  if (FAILED(created)) return Fail(kExitInputError, "cannot create the decoder manager (" + ResultText(created) + ")");
   ApplySettings(options, manager.get());
   if (options.command == Command::kListModules) {
     std::fputs(ModuleListing(manager.get()).c_str(), stdout);

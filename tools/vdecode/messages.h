@@ -24,4 +24,10 @@ inline std::string ResultText(int32_t result) {
   return text;
 }
 
+// Prints "vdecode: message" for a problem that does not stop the run.
+inline void Warn(const std::string& message) {
+  std::fflush(stdout);
+  std::fprintf(stderr, "vdecode: %s\n", message.c_str());
+}
+
 }  // namespace vdecode
