@@ -154,10 +154,16 @@ bool UnregisterServerClass(const ServerClass& s) {
   return ok;
 }
 
+std::vector<BuiltInModule> BuiltInModules() {
+  std::vector<BuiltInModule> modules;
+  for (const ClassEntry& entry : ClassTable())
+    if (entry.moduleName) modules.push_back({*entry.clsid, entry.moduleName, entry.moduleDescription});
+  return modules;
+}
+
 std::vector<CLSID> BuiltInModuleClasses() {
   std::vector<CLSID> classes;
-  for (const ClassEntry& entry : ClassTable())
-    if (entry.moduleName) classes.push_back(*entry.clsid);
+  for (const BuiltInModule& module : BuiltInModules()) classes.push_back(module.clsid);
   return classes;
 }
 

@@ -23,14 +23,18 @@ TEST(VdecodeCommands, ModulesOfAGraphBuiltWithoutAModuleList) {
   RunResult run = Vdecode({"--modules"}, emptyStore.path());
   ASSERT_EQ(run.status, 0) << run.err;
   std::vector<std::string> lines = Lines(run.out);
-  // A heading, the root, then every built-in module in registration order.
-  ASSERT_EQ(lines.size(), 2 + BuiltInModuleClasses().size());
+  // A heading, the root, then every built-in module in registration order,
+  // named as the module list names it.
+  std::vector<BuiltInModule> modules = BuiltInModules();
+  ASSERT_EQ(lines.size(), 2 + modules.size());
   EXPECT_EQ(lines[0].rfind("CLASS ", 0), 0u);
   EXPECT_NE(lines[0].find("TYPE  PROTOCOL"), std::string::npos);
-  EXPECT_EQ(lines[1].rfind("{0E0B92FD-E942-4649-B36D-987410322621}    48  Ethernet II ", 0), 0u) << lines[1];
-  EXPECT_TRUE(lines[1].ends_with("yes"));
-  for (size_t i = 0; i < BuiltInModuleClasses().size(); ++i)
-    EXPECT_EQ(lines[2 + i].rfind(GuidToString(BuiltInModuleClasses()[i]), 0), 0u) << lines[2 + i];
+  EXPECT_EQ(lines[1], "{0E0B92FD-E942-4649-B36D-987410322621}    48  Ethernet II       Ethernet Decoder          yes");
+  EXPECT_EQ(lines[2], "{4A513EC6-FBD3-455D-B8C5-D212A8DD7D08}     1  IP                IPv4 Decoder              yes");
+  for (size_t i = 0; i < modules.size(); ++i) {
+    EXPECT_EQ(lines[2 + i].rfind(GuidToString(modules[i].clsid), 0), 0u) << lines[2 + i];
+    EXPECT_NE(lines[2 + i].find("  " + Narrow(modules[i].name) + "  "), std::string::npos) << lines[2 + i];
+  }
 }
 
 TEST(VdecodeCommands, RegisterAndUnregister) {
@@ -91,17 +95,18 @@ TEST(VdecodeCommands, ModulesShowsAnExtensionLibraryItRefused) {
   std::vector<std::string> warnings = Lines(refused.err);
   ASSERT_EQ(warnings.size(), 1u) << refused.err;
   EXPECT_TRUE(warnings[0].starts_with("vdecode: ")) << warnings[0];
-  EXPECT_TRUE(warnings[0].ends_with(" [ERROR] Extension library " VEL_BUILD_DIR "/examples/lldp/libvel_lldp.so of class "
-                                    "{7C1E5A90-3B4D-4E21-9F6A-2D8B0C4E7A15} not loaded: " +
-                                    store.path() + " is writable by group or others"))
-      << warnings[0];
+  std::string refusal = " [ERROR] Extension library " VEL_BUILD_DIR "/examples/lldp/libvel_lldp.so of class "
+                        "{7C1E5A90-3B4D-4E21-9F6A-2D8B0C4E7A15} not loaded: " +
+                        store.path() + " is writable by group or others";
+  EXPECT_TRUE(warnings[0].ends_with(refusal)) << warnings[0];
 }
 
 TEST(VdecodeCommands, HelpAndVersion) {
   RunResult help = RunProgram({{VdecodePath(), "--help"}, {}, {}});
   EXPECT_EQ(help.status, 0);
   for (const char* option : {"--hex", "--time", "-V", "-x", "--json", "--crlf", "-c", "--packet", "--offset", "--select",
-                             "--lang", "--no-checksum", "--modules", "--register", "--unregister", "--quiet"})
+                             "--lang", "--no-checksum", "--oui-file", "--no-vendor", "--modules", "--register",
+                             "--unregister", "--quiet"})
     EXPECT_NE(help.out.find(option), std::string::npos) << option;
   RunResult version = RunProgram({{VdecodePath(), "--version"}, {}, {}});
   EXPECT_EQ(version.status, 0);

@@ -17,10 +17,18 @@ int32_t ModuleCount(IOrvDecoderManager* manager) {
 }
 
 void AddBuiltInModules(IOrvDecoderManager* manager) {
-  for (const CLSID& clsid : BuiltInModuleClasses()) {
+  for (const BuiltInModule& entry : BuiltInModules()) {
     ComPtr<IVELDcoder> module;
-    if (SUCCEEDED(CreateInstance(clsid, &module))) manager->AddModule(module.get());
+    if (FAILED(CreateInstance(entry.clsid, &module))) continue;
+    module->put_Name(Bstr(entry.name));
+    manager->AddModule(module.get());
   }
+}
+
+void NameRoot(IOrvDecoderManager* manager) {
+  ComPtr<IVELDcoder> root;
+  manager->LookforModule(Bstr(GuidToU16String(CLSID_CEthernetDcoder)), &root);
+  if (root) root->put_Name(Bstr(kRootModuleName));
 }
 
 // Hands the diagnostic log's lines to a list while it lives.
@@ -51,6 +59,7 @@ HRESULT CreateDecoderManager(ComPtr<IOrvDecoderManager>& manager, std::vector<st
   if (FAILED(hr)) return hr;
   hr = manager->Initialize();
   if (FAILED(hr)) return hr;
+  NameRoot(manager.get());
   // Initialize always adds the root; a graph of the root alone means the store had no module list.
   if (ModuleCount(manager.get()) == 1) AddBuiltInModules(manager.get());
   return S_OK;

@@ -11,6 +11,7 @@
 #include "tools/vdecode/module_list.h"
 #include "tools/vdecode/options.h"
 #include "tools/vdecode/utf8.h"
+#include "tools/vdecode/vendor_table.h"
 #include "vel/registration.h"
 #include "vel/text.h"
 
@@ -33,6 +34,7 @@ int Register(Command command) {
 void ApplySettings(const Options& options, IOrvDecoderManager* manager) {
   manager->put_VerifyChecksum(options.verifyChecksum ? 1 : 0);
   if (options.select) manager->put_ItemIDSelected(Bstr(ToUtf16(*options.select)));
+  if (!options.ouiFile.empty()) AttachVendorTable(manager, options.ouiFile);
 }
 
 // Decodes one input; returns its exit status.
