@@ -1,5 +1,4 @@
 #include <dlfcn.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -261,21 +260,6 @@ TEST_F(ExtensionTrustTest, LibraryOrStoreOwnedByAnotherUser) {
   ExpectLoaded();
   GiveTreeToNobody(root_);
   ExpectRefused(BuiltLldpLibrary(), EntryFile() + " is owned by user 65534");
-}
-
-// Whatever the umask, the store is written 0755 and 0644, and readable by all.
-TEST_F(RegistrationTest, StoreModesDoNotDependOnTheUmask) {
-  for (mode_t mask : {mode_t{0}, mode_t{077}}) {
-    fs::remove_all(root_);
-    mode_t previous = umask(mask);
-    HRESULT registered = DllRegisterServer();
-    umask(previous);
-    ASSERT_EQ(S_OK, registered);
-    EXPECT_EQ(fs::status(root_).permissions(), fs::perms(0755));
-    for (const auto& entry : fs::recursive_directory_iterator(root_))
-      EXPECT_EQ(entry.status().permissions(), entry.is_directory() ? fs::perms(0755) : fs::perms(0644))
-          << entry.path() << " umask " << mask;
-  }
 }
 
 }  // namespace

@@ -61,17 +61,20 @@ TEST(VdecodeCommands, RegisterAndUnregister) {
   EXPECT_EQ(refused.err.rfind("vdecode: registration failed (0x80004005)", 0), 0u) << refused.err;
 }
 
+// The umask neither opens the store to others nor closes it to readers.
 TEST(VdecodeCommands, RegisterWritesTheStoreReadableByAllWhateverTheUmask) {
-  TempDir parent;
-  std::string store = parent.File("store");
-  mode_t previous = umask(0);
-  RunResult registered = Vdecode({"--register"}, store);
-  umask(previous);
-  ASSERT_EQ(registered.status, 0) << registered.err;
-  EXPECT_EQ(std::filesystem::status(store).permissions(), std::filesystem::perms(0755));
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(store)) {
-    auto expected = entry.is_directory() ? std::filesystem::perms(0755) : std::filesystem::perms(0644);
-    ASSERT_EQ(entry.status().permissions(), expected) << entry.path();
+  for (mode_t mask : {mode_t{0}, mode_t{077}}) {
+    TempDir parent;
+    std::string store = parent.File("store");
+    mode_t previous = umask(mask);
+    RunResult registered = Vdecode({"--register"}, store);
+    umask(previous);
+    ASSERT_EQ(registered.status, 0) << registered.err;
+    EXPECT_EQ(std::filesystem::status(store).permissions(), std::filesystem::perms(0755));
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(store)) {
+      auto expected = entry.is_directory() ? std::filesystem::perms(0755) : std::filesystem::perms(0644);
+      ASSERT_EQ(entry.status().permissions(), expected) << entry.path() << " umask " << mask;
+    }
   }
 }
 
