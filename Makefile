@@ -10,7 +10,7 @@ PREFIX ?= /usr/local
 SAMPLE ?= samples/sample.pcap
 
 PACKAGES := cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpcap-dev \
-            nlohmann-json3-dev libcli11-dev
+            nlohmann-json3-dev libcli11-dev ieee-data
 FUZZ_PACKAGES := clang libclang-rt-14-dev
 
 CMAKE_FLAGS ?=

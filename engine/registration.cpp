@@ -1,16 +1,22 @@
 // The library entry points: registration of the module list and the classes,
 // class factories, unloading, and activation of classes by class id, including
-// classes served by extension libraries found through their registration.
+// classes served by extension libraries found through their registration. An
+// extension library is loaded only when nobody but root and this process's
+// user can have changed it or the registration entry that names it.
 #include "vel/registration.h"
 
 #include <dlfcn.h>
 
+#include <filesystem>
 #include <mutex>
 #include <unordered_map>
 
 #include "engine/class_table.h"
 #include "engine/registry_store.h"
+#include "engine/trusted_path.h"
+#include "support/diagnostic_log.h"
 #include "vel/interfaces.h"
+#include "vel/text.h"
 
 namespace vel {
 
@@ -69,17 +75,28 @@ GetClassObjectFn LoadServer(const std::string& path) {
   return entry;
 }
 
-std::string ToNarrow(const std::u16string& text) {
-  std::string out;
-  for (char16_t c : text) out += c < 0x80 ? static_cast<char>(c) : '?';
-  return out;
+// Why the library that a class registration names must not be loaded, or
+// nothing when it may.
+std::string LoadRefusal(const std::string& entryKey, const std::string& library) {
+  if (!library.starts_with('/')) return "the library path is not absolute";
+  auto entry = registry::ValuesFile(Hive::kClassesRoot, entryKey);
+  if (!entry) return "the registration entry has no place in the store";
+  if (std::string reason = UntrustedReason(std::filesystem::absolute(*entry).string()); !reason.empty()) return reason;
+  return UntrustedReason(library);
 }
 
 HRESULT CreateFromExtension(REFCLSID clsid, REFIID riid, void** ppv) {
-  auto path = registry::GetValue(Hive::kClassesRoot, ClassKey(clsid) + "\\InprocServer32", "");
+  std::string entryKey = ClassKey(clsid) + "\\InprocServer32";
+  auto path = registry::GetValue(Hive::kClassesRoot, entryKey, "");
   const auto* text = path ? std::get_if<std::u16string>(&*path) : nullptr;
   if (!text) return CLASS_E_CLASSNOTAVAILABLE;
-  GetClassObjectFn getClassObject = LoadServer(ToNarrow(*text));
+  std::string library = Utf16ToUtf8(*text);
+  if (std::string reason = LoadRefusal(entryKey, library); !reason.empty()) {
+    DiagnosticLog::Instance().Log(kLogError, "Extension library %s of class %s not loaded: %s", library.c_str(),
+                                  GuidToString(clsid).c_str(), reason.c_str());
+    return E_ACCESSDENIED;
+  }
+  GetClassObjectFn getClassObject = LoadServer(library);
   if (!getClassObject) return CLASS_E_CLASSNOTAVAILABLE;
   IClassFactory* factory = nullptr;
   HRESULT hr = getClassObject(&clsid, &IClassFactory::kIID, reinterpret_cast<void**>(&factory));
@@ -137,10 +154,16 @@ bool UnregisterServerClass(const ServerClass& s) {
   return ok;
 }
 
+std::vector<BuiltInModule> BuiltInModules() {
+  std::vector<BuiltInModule> modules;
+  for (const ClassEntry& entry : ClassTable())
+    if (entry.moduleName) modules.push_back({*entry.clsid, entry.moduleName, entry.moduleDescription});
+  return modules;
+}
+
 std::vector<CLSID> BuiltInModuleClasses() {
   std::vector<CLSID> classes;
-  for (const ClassEntry& entry : ClassTable())
-    if (entry.moduleName) classes.push_back(*entry.clsid);
+  for (const BuiltInModule& module : BuiltInModules()) classes.push_back(module.clsid);
   return classes;
 }
 

@@ -5,13 +5,17 @@
 //   @=string:default value
 #include "engine/registry_store.h"
 
-#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <sstream>
 #include <system_error>
-#include <unistd.h>
 
 #include "vel/text.h"
 
@@ -22,6 +26,11 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kValuesFile = "values";
+
+// Modes of what the store writes, whatever the umask: only the writer may
+// change a key, everybody may read it.
+constexpr mode_t kDirectoryMode = 0755;
+constexpr mode_t kFileMode = 0644;
 
 using ValueMap = std::map<std::string, Value>;
 
@@ -83,6 +92,25 @@ ValueMap ReadValues(const fs::path& dir) {
   return values;
 }
 
+// Writes a file that must not exist yet. It is created without write access
+// for group and others (the umask can only take bits away) and then given the
+// store's file mode.
+bool WriteNewFile(const fs::path& path, const std::string& bytes) {
+  ::unlink(path.c_str());  // left over by a writer of the same process id that died
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kFileMode);
+  if (fd < 0) return false;
+  bool ok = ::fchmod(fd, kFileMode) == 0;
+  for (size_t written = 0; ok && written < bytes.size();) {
+    ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+    if (n < 0 && errno == EINTR) continue;
+    ok = n > 0;
+    if (ok) written += static_cast<size_t>(n);
+  }
+  ok = ::close(fd) == 0 && ok;
+  if (!ok) ::unlink(path.c_str());
+  return ok;
+}
+
 bool WriteValues(const fs::path& dir, const ValueMap& values) {
   std::ostringstream text;
   for (const auto& [name, value] : values) {
@@ -97,15 +125,20 @@ bool WriteValues(const fs::path& dir, const ValueMap& values) {
   }
   fs::path target = dir / kValuesFile;
   fs::path temporary = dir / (std::string(kValuesFile) + ".tmp." + std::to_string(::getpid()));
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out << text.str();
-    if (!out.flush()) return false;
-  }
+  if (!WriteNewFile(temporary, text.str())) return false;
   std::error_code ec;
   fs::rename(temporary, target, ec);
   if (ec) fs::remove(temporary, ec);
   return !ec;
+}
+
+// Creates the directory and any missing parents, each with the store's mode.
+bool CreateDirectories(const fs::path& dir) {
+  std::error_code ec;
+  if (dir.empty() || fs::is_directory(dir, ec)) return true;
+  if (!CreateDirectories(dir.parent_path())) return false;
+  if (::mkdir(dir.c_str(), kDirectoryMode) != 0) return errno == EEXIST && fs::is_directory(dir, ec);
+  return ::chmod(dir.c_str(), kDirectoryMode) == 0;
 }
 
 }  // namespace
@@ -123,10 +156,7 @@ bool KeyExists(Hive hive, const std::string& key) {
 
 bool CreateKey(Hive hive, const std::string& key) {
   auto dir = KeyDirectory(hive, key);
-  if (!dir) return false;
-  std::error_code ec;
-  fs::create_directories(*dir, ec);
-  return fs::is_directory(*dir, ec);
+  return dir && CreateDirectories(*dir);
 }
 
 bool DeleteKey(Hive hive, const std::string& key) {
@@ -166,6 +196,12 @@ bool SetValues(Hive hive, const std::string& key, const std::vector<std::pair<st
   ValueMap stored = ReadValues(*dir);
   for (const auto& [name, value] : values) stored[name] = value;
   return WriteValues(*dir, stored);
+}
+
+std::optional<fs::path> ValuesFile(Hive hive, const std::string& key) {
+  auto dir = KeyDirectory(hive, key);
+  if (!dir) return std::nullopt;
+  return *dir / kValuesFile;
 }
 
 }  // namespace vel::registry

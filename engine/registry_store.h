@@ -2,6 +2,7 @@
 // directories, each key's values sit in a human-readable "values" file that is
 // replaced atomically (written aside, then renamed), so a reader never sees a
 // half-written key. The root is VEL_REGISTRY_ROOT, else /var/lib/vel/registry.
+// Whatever the umask, directories are written 0755 and files 0644.
 #pragma once
 
 #include <cstdint>
@@ -32,5 +33,8 @@ std::optional<Value> GetValue(Hive hive, const std::string& key, const std::stri
 bool SetValue(Hive hive, const std::string& key, const std::string& name, const Value& value);
 // Sets several values of one key with a single replacement of its values file.
 bool SetValues(Hive hive, const std::string& key, const std::vector<std::pair<std::string, Value>>& values);
+// The file that holds the key's values, whether or not it exists; nothing for
+// a key path with an unusable component.
+std::optional<std::filesystem::path> ValuesFile(Hive hive, const std::string& key);
 
 }  // namespace vel::registry

@@ -31,6 +31,12 @@ VEL_API bool UnregisterServerClass(const ServerClass& server);
 
 // The decoder modules this library registers in its module list, in
 // registration order: what a host adds itself when the store holds no list.
+struct BuiltInModule {
+  CLSID clsid;
+  std::u16string_view name;  // the entry's "Name"
+  std::u16string_view description;
+};
+VEL_API std::vector<BuiltInModule> BuiltInModules();
 VEL_API std::vector<CLSID> BuiltInModuleClasses();
 
 // The path of the shared library (or program) that holds address.

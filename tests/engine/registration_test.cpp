@@ -1,9 +1,11 @@
 #include <dlfcn.h>
-#include <stdlib.h>
+#include <unistd.h>
 
 #include <filesystem>
 
 #include "engine/registry_store.h"
+#include "process_runner.h"
+#include "support/diagnostic_log.h"
 #include "test_support.h"
 
 namespace vel::test {
@@ -15,17 +17,6 @@ using registry::Hive;
 // Points the store at a fresh directory for the test and back afterwards.
 class RegistrationTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const char* saved = getenv("VEL_REGISTRY_ROOT");
-    previous_ = saved ? saved : "";
-    char pattern[] = "/tmp/vel-registry-XXXXXX";
-    root_ = mkdtemp(pattern);
-    setenv("VEL_REGISTRY_ROOT", root_.c_str(), 1);
-  }
-  void TearDown() override {
-    fs::remove_all(root_);
-    previous_.empty() ? unsetenv("VEL_REGISTRY_ROOT") : setenv("VEL_REGISTRY_ROOT", previous_.c_str(), 1);
-  }
   static std::string EntryKey(const CLSID& clsid) { return std::string(kModuleListKey) + "\\" + GuidToString(clsid); }
   static std::optional<registry::Value> ModuleValue(const CLSID& clsid, const char* name) {
     return registry::GetValue(Hive::kLocalMachine, EntryKey(clsid), name);
@@ -38,11 +29,18 @@ class RegistrationTest : public ::testing::Test {
     return count;
   }
 
-  std::string root_, previous_;
+  TempDir store_;
+  const std::string& root_ = store_.path();
+  StoreAt storeAt_{root_};
 };
 
 constexpr CLSID kIPv4 = MakeGuid("{4A513EC6-FBD3-455D-B8C5-D212A8DD7D08}");
 constexpr CLSID kThirdParty = MakeGuid("{12345678-9ABC-DEF0-1234-56789ABCDEF0}");
+constexpr const char* kLldpClass = "{7C1E5A90-3B4D-4E21-9F6A-2D8B0C4E7A15}";
+const Bytes kLldpFrame = Hex("0180c200000e 001122334455 88cc 0207 04 001122334455 0407 03 001122334466 0602 0078 "
+                             "0a07 73776974636831 0000");
+
+std::string BuiltLldpLibrary() { return std::string(VEL_BUILD_DIR) + "/examples/lldp/libvel_lldp.so"; }
 
 TEST_F(RegistrationTest, StoreValuesSurviveAReadBack) {
   ASSERT_TRUE(registry::SetValue(Hive::kLocalMachine, "A\\B", "Text", std::u16string(u"line\\one\nzwei 中")));
@@ -108,21 +106,19 @@ TEST_F(RegistrationTest, InitializeBuildsTheGraphFromEnabledEntries) {
 }
 
 TEST_F(RegistrationTest, ExtensionModuleLoadsFromItsOwnLibrary) {
-  std::string path = std::string(VEL_BUILD_DIR) + "/examples/lldp/libvel_lldp.so";
-  void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  void* library = dlopen(BuiltLldpLibrary().c_str(), RTLD_NOW | RTLD_LOCAL);
   ASSERT_NE(library, nullptr) << dlerror();
   auto registerServer = reinterpret_cast<HRESULT (*)()>(dlsym(library, "DllRegisterServer"));
   auto unregisterServer = reinterpret_cast<HRESULT (*)()>(dlsym(library, "DllUnregisterServer"));
   ASSERT_EQ(S_OK, registerServer());
   auto entries = registry::SubKeys(Hive::kLocalMachine, kModuleListKey);
-  ASSERT_EQ(entries, (std::vector<std::string>{"{7C1E5A90-3B4D-4E21-9F6A-2D8B0C4E7A15}"}));
+  ASSERT_EQ(entries, (std::vector<std::string>{kLldpClass}));
 
   ComPtr<IOrvDecoderManager> manager;
   CreateInstance(CLSID_COrvDecoderManager, &manager);
   ASSERT_EQ(S_OK, manager->Initialize());
   EXPECT_EQ(ModuleCount(manager.get()), 2);
-  const Bytes lldp = Hex("0180c200000e 001122334455 88cc 0207 04 001122334455 0407 03 001122334466 0602 0078 "
-                         "0a07 73776974636831 0000");
+  const Bytes& lldp = kLldpFrame;
   auto info = Decode(manager.get(), lldp);
   const auto* group = FindGroup(info.get(), "LLDP - Link Layer Discovery Protocol");
   EXPECT_EQ(ChildNames(group), (std::vector<std::string>{"Chassis ID", "Port ID", "Time to Live", "System Name",
@@ -140,6 +136,130 @@ TEST_F(RegistrationTest, ExtensionModuleLoadsFromItsOwnLibrary) {
   EXPECT_EQ(ModuleCount(after.get()), 1);
   auto again = Decode(after.get(), lldp);
   EXPECT_EQ(FindGroupNth(again.get(), "LLDP", 0), nullptr);
+}
+
+// The built-in modules and the LLDP extension registered in the test's store;
+// each case spoils one thing the extension's loading depends on.
+class ExtensionTrustTest : public RegistrationTest {
+ protected:
+  void SetUp() override {
+    RegistrationTest::SetUp();
+    DiagnosticLog::Instance().SetListener([this](std::string_view line) { log_.emplace_back(line); });
+    ASSERT_EQ(S_OK, DllRegisterServer());
+    void* library = dlopen(BuiltLldpLibrary().c_str(), RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(library, nullptr) << dlerror();
+    ASSERT_EQ(S_OK, reinterpret_cast<HRESULT (*)()>(dlsym(library, "DllRegisterServer"))());
+  }
+  void TearDown() override {
+    DiagnosticLog::Instance().SetListener(nullptr);
+    RegistrationTest::TearDown();
+  }
+
+  static std::string EntryFile() {
+    return registry::ValuesFile(Hive::kClassesRoot, std::string("CLSID\\") + kLldpClass + "\\InprocServer32")->string();
+  }
+  static void RegisterLibraryPath(const std::string& path) {
+    ASSERT_TRUE(registry::SetValue(Hive::kClassesRoot, std::string("CLSID\\") + kLldpClass + "\\InprocServer32", "",
+                                   Utf8ToUtf16(path)));
+  }
+  // A copy of the library in a directory of its own, with the given mode.
+  std::string CopyLibrary(fs::perms mode) {
+    std::string copy = libraries_.File("libvel_lldp.so");
+    fs::copy_file(BuiltLldpLibrary(), copy, fs::copy_options::overwrite_existing);
+    fs::permissions(copy, mode);
+    return copy;
+  }
+  static void ChangeTreeMode(const std::string& top, fs::perms directories, fs::perms files) {
+    fs::permissions(top, directories);
+    for (const auto& entry : fs::recursive_directory_iterator(top))
+      fs::permissions(entry.path(), entry.is_directory() ? directories : files);
+  }
+  static void GiveTreeToNobody(const std::string& top) {
+    ASSERT_EQ(lchown(top.c_str(), kNobody, kNobody), 0);
+    for (const auto& entry : fs::recursive_directory_iterator(top))
+      ASSERT_EQ(lchown(entry.path().c_str(), kNobody, kNobody), 0);
+  }
+
+  ComPtr<IOrvDecoderManager> InitializedManager() {
+    log_.clear();
+    ComPtr<IOrvDecoderManager> manager;
+    CreateInstance(CLSID_COrvDecoderManager, &manager);
+    EXPECT_EQ(S_OK, manager->Initialize());
+    return manager;
+  }
+
+  // The extension is left out with one log line naming the library and the
+  // reason; the built-in modules all joined and decode as usual.
+  void ExpectRefused(const std::string& library, const std::string& reason) {
+    auto manager = InitializedManager();
+    ASSERT_EQ(log_.size(), 1u);
+    std::string line = " [ERROR] Extension library " + library + " of class " + kLldpClass + " not loaded: " + reason;
+    EXPECT_TRUE(log_[0].ends_with(line + "\r\n")) << log_[0] << "\nexpected the end:\n" << line;
+    EXPECT_EQ(ModuleCount(manager.get()), 1 + static_cast<int>(BuiltInModuleClasses().size()));
+    EXPECT_NE(FindGroup(Decode(manager.get(), UdpFrame(1025, 4000, Hex("0102"))).get(), "UDP"), nullptr);
+    EXPECT_EQ(FindGroupNth(Decode(manager.get(), kLldpFrame).get(), "LLDP", 0), nullptr);
+  }
+  void ExpectLoaded() {
+    auto manager = InitializedManager();
+    EXPECT_TRUE(log_.empty()) << log_.front();
+    EXPECT_NE(FindGroup(Decode(manager.get(), kLldpFrame).get(), "LLDP"), nullptr);
+  }
+
+  static constexpr uid_t kNobody = 65534;
+  std::vector<std::string> log_;
+  TempDir libraries_;
+};
+
+TEST_F(ExtensionTrustTest, StoreMadeWritableByAllByHand) {
+  ExpectLoaded();
+  ChangeTreeMode(root_, fs::perms::all, fs::perms(0666));
+  ExpectRefused(BuiltLldpLibrary(), EntryFile() + " is writable by group or others");
+  ChangeTreeMode(root_, fs::perms(0755), fs::perms(0644));
+  fs::permissions(root_, fs::perms(0775));
+  ExpectRefused(BuiltLldpLibrary(), root_ + " is writable by group or others");
+}
+
+TEST_F(ExtensionTrustTest, LibraryOrItsDirectoryWritableByOthers) {
+  std::string copy = CopyLibrary(fs::perms(0644));
+  RegisterLibraryPath(copy);
+  ExpectLoaded();  // its directory is the test's own, in the sticky /tmp
+  fs::permissions(copy, fs::perms(0646));
+  ExpectRefused(copy, copy + " is writable by group or others");
+  fs::permissions(copy, fs::perms(0644));
+  fs::permissions(libraries_.path(), fs::perms(0775));
+  ExpectRefused(copy, libraries_.path() + " is writable by group or others");
+}
+
+TEST_F(ExtensionTrustTest, LinksAreJudgedByWhatTheyLeadTo) {
+  std::string target = libraries_.File("shared");
+  fs::create_directory(target);
+  fs::copy_file(BuiltLldpLibrary(), target + "/libvel_lldp.so");
+  std::string link = libraries_.File("link.so");
+  fs::create_symlink(target + "/libvel_lldp.so", link);
+  RegisterLibraryPath(link);
+  ExpectLoaded();
+  fs::permissions(target, fs::perms::all);
+  ExpectRefused(link, target + " is writable by group or others");
+}
+
+TEST_F(ExtensionTrustTest, RelativeOrMissingLibraryPath) {
+  RegisterLibraryPath("examples/lldp/libvel_lldp.so");
+  ExpectRefused("examples/lldp/libvel_lldp.so", "the library path is not absolute");
+  RegisterLibraryPath(libraries_.File("gone.so"));
+  ExpectRefused(libraries_.File("gone.so"), "cannot examine " + libraries_.File("gone.so") + ": No such file or directory");
+}
+
+TEST_F(ExtensionTrustTest, LibraryOrStoreOwnedByAnotherUser) {
+  if (geteuid() != 0) GTEST_SKIP() << "giving files to another user needs root";
+  std::string copy = CopyLibrary(fs::perms(0644));
+  ASSERT_EQ(lchown(copy.c_str(), kNobody, kNobody), 0);
+  RegisterLibraryPath(copy);
+  ExpectRefused(copy, copy + " is owned by user 65534");
+
+  RegisterLibraryPath(BuiltLldpLibrary());
+  ExpectLoaded();
+  GiveTreeToNobody(root_);
+  ExpectRefused(BuiltLldpLibrary(), EntryFile() + " is owned by user 65534");
 }
 
 }  // namespace

@@ -73,6 +73,13 @@ Bytes Hex(std::string_view hex) {
   return out;
 }
 
+std::string HexOf(const Bytes& bytes) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string hex;
+  for (uint8_t b : bytes) hex += {kDigits[b >> 4], kDigits[b & 0x0F]};
+  return hex;
+}
+
 Bytes Ascii(std::string_view text) { return Bytes(text.begin(), text.end()); }
 
 Bytes Concat(std::initializer_list<Bytes> parts) {

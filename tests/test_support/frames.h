@@ -17,6 +17,8 @@ using Bytes = std::vector<uint8_t>;
 Bytes Hex(std::string_view hex);
 // The bytes of a text, as they stand (no terminator).
 Bytes Ascii(std::string_view text);
+// Bytes as lower-case hex digits, for programs that read frames in hex.
+std::string HexOf(const Bytes& bytes);
 // Joins byte strings.
 Bytes Concat(std::initializer_list<Bytes> parts);
 

@@ -1,7 +1,5 @@
 #include "host.h"
 
-#include <stdlib.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <ctime>
@@ -44,17 +42,6 @@ std::vector<ComPtr<IVELDcoder>> GraphModules(IOrvDecoderManager* manager) {
     list.push_back(ComPtr<IDispatch>(item.pdispVal).As<IVELDcoder>());
   }
   return list;
-}
-
-ScopedRegistryRoot::ScopedRegistryRoot(const std::string& root) {
-  const char* previous = getenv("VEL_REGISTRY_ROOT");
-  hadPrevious_ = previous != nullptr;
-  if (previous) previous_ = previous;
-  setenv("VEL_REGISTRY_ROOT", root.c_str(), 1);
-}
-
-ScopedRegistryRoot::~ScopedRegistryRoot() {
-  hadPrevious_ ? setenv("VEL_REGISTRY_ROOT", previous_.c_str(), 1) : unsetenv("VEL_REGISTRY_ROOT");
 }
 
 void ExpectModuleListEntry(std::string_view clsid, int order, std::u16string_view name,
@@ -132,6 +119,13 @@ void SetVendorTable(IOrvDecoderManager* manager, uint32_t oui, std::u16string na
   table->name = std::move(name);
   EXPECT_EQ(S_OK, manager->put_NameTableObj(table.get()));
 }
+
+StoreAt::StoreAt(const std::string& root) {
+  if (const char* saved = getenv("VEL_REGISTRY_ROOT")) previous_ = saved;
+  setenv("VEL_REGISTRY_ROOT", root.c_str(), 1);
+}
+
+StoreAt::~StoreAt() { previous_ ? setenv("VEL_REGISTRY_ROOT", previous_->c_str(), 1) : unsetenv("VEL_REGISTRY_ROOT"); }
 
 ChineseInterface::ChineseInterface() { SetThreadUILanguage(kLanguageChinese); }
 ChineseInterface::~ChineseInterface() { SetThreadUILanguage(kLanguageEnglish); }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,19 +22,6 @@ ComPtr<IOrvDecoderManager> MakeManager(bool initialize = true);
 
 // The manager's modules in graph order.
 std::vector<ComPtr<IVELDcoder>> GraphModules(IOrvDecoderManager* manager);
-
-// Points the module-list store (VEL_REGISTRY_ROOT) of this process at root while this lives.
-class ScopedRegistryRoot {
- public:
-  explicit ScopedRegistryRoot(const std::string& root);
-  ~ScopedRegistryRoot();
-  ScopedRegistryRoot(const ScopedRegistryRoot&) = delete;
-  ScopedRegistryRoot& operator=(const ScopedRegistryRoot&) = delete;
-
- private:
-  std::string previous_;
-  bool hadPrevious_;
-};
 
 // The module list written by registration holds the class at position order
 // with the given "Name" and "Description".
@@ -55,6 +43,19 @@ void TruncationSweep(IOrvDecoderManager* manager, const Bytes& frame, uint16_t l
 // Gives the manager a host name table that names one vendor: by default
 // "VMware" for the OUI 00:0C:29.
 void SetVendorTable(IOrvDecoderManager* manager, uint32_t oui = 0x000C29, std::u16string name = u"VMware");
+
+// Points the module-list store (VEL_REGISTRY_ROOT) of this process, and of
+// the programs it starts, at a directory while this lives.
+class StoreAt {
+ public:
+  explicit StoreAt(const std::string& root);
+  ~StoreAt();
+  StoreAt(const StoreAt&) = delete;
+  StoreAt& operator=(const StoreAt&) = delete;
+
+ private:
+  std::optional<std::string> previous_;
+};
 
 // The thread's interface language is Chinese while this lives.
 struct ChineseInterface {

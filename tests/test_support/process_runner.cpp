@@ -35,6 +35,7 @@ std::vector<std::string> EnvironmentFor(const Invocation& run) {
     size_t equals = text.find('=');
     if (equals != std::string::npos) variables[text.substr(0, equals)] = text.substr(equals + 1);
   }
+  variables["VEL_OUI_FILE"] = TestOuiFile();
   for (const auto& [name, value] : run.environment) variables[name] = value;
   std::vector<std::string> environment;
   for (const auto& [name, value] : variables) environment.push_back(name + "=" + value);
@@ -140,6 +141,7 @@ std::vector<RunResult> RunPrograms(const std::vector<Invocation>& runs) {
 std::string VdecodePath() { return VEL_BUILD_DIR "/tools/vdecode/vdecode"; }
 std::string MksamplePath() { return VEL_BUILD_DIR "/tools/mksample/mksample"; }
 std::string SourcePath(const std::string& relative) { return VEL_TEST_DATA_DIR "/../../" + relative; }
+std::string TestOuiFile() { return VEL_TEST_DATA_DIR "/oui/vendors.csv"; }
 
 TempDir::TempDir() {
   std::string pattern = (std::filesystem::temp_directory_path() / "vel-tools-XXXXXX").string();

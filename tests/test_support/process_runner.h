@@ -11,6 +11,9 @@
 
 namespace vel::test {
 
+// The program sees the test's environment, with VEL_OUI_FILE naming the
+// tests' own vendor registry (TestOuiFile) so that vendor names do not depend
+// on the machine, and then the invocation's own variables.
 struct Invocation {
   std::vector<std::string> args;  // args[0] is the program's path
   std::string input;              // standard input
@@ -58,6 +61,8 @@ class RunningProgram {
 std::string VdecodePath();
 std::string MksamplePath();
 std::string SourcePath(const std::string& relative);
+// tests/data/oui/vendors.csv: a small vendor registry in the IEEE MA-L CSV form.
+std::string TestOuiFile();
 
 // A directory of its own under the system's temporary directory, removed on destruction.
 class TempDir {

@@ -176,7 +176,7 @@ TEST_F(WholeGraph, RegistrationWritesTheSameModuleList) {
   RunResult registered = Vdecode("--register", store.path());
   ASSERT_EQ(registered.status, 0) << registered.err;
   {
-    ScopedRegistryRoot root(store.path());
+    StoreAt root(store.path());
     std::string base = kModuleListKey;
     std::set<std::string> expectedKeys;
     for (const DecoderClass& c : kModuleList) {

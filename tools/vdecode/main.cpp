@@ -15,6 +15,7 @@
 #include "tools/vdecode/module_list.h"
 #include "tools/vdecode/options.h"
 #include "tools/vdecode/utf8.h"
+#include "tools/vdecode/vendor_table.h"
 #include "vel/registration.h"
 #include "vel/text.h"
 
@@ -37,6 +38,7 @@ int Register(Command command) {
 void ApplySettings(const Options& options, IOrvDecoderManager* manager) {
   manager->put_VerifyChecksum(options.verifyChecksum ? 1 : 0);
   if (options.select) manager->put_ItemIDSelected(Bstr(ToUtf16(*options.select)));
+  if (!options.ouiFile.empty()) AttachVendorTable(manager, options.ouiFile);
 }
 
 std::unique_ptr<PacketSource> OpenSource(const Options& options, const std::string& file) {
@@ -94,8 +96,10 @@ int Run(const Options& options) {
   if (options.language) SetThreadUILanguage(*options.language);
 
   ComPtr<IOrvDecoderManager> manager;
-  if (HRESULT result = CreateDecoderManager(manager); FAILED(result))
-    return Fail(kExitInputError, "cannot create the decoder manager (" + ResultText(result) + ")");
+  std::vector<std::string> engineLog;
+  HRESULT created = CreateDecoderManager(manager, &engineLog);
+  for (const std::string& line : engineLog) Note(line);
+  if (FAILED(created)) return Fail(kExitInputError, "cannot create the decoder manager (" + ResultText(created) + ")");
   ApplySettings(options, manager.get());
   if (options.command == Command::kListModules) {
     std::fputs(ModuleListing(manager.get()).c_str(), stdout);

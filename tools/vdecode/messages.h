@@ -11,17 +11,16 @@ inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitInputError = 1;
 inline constexpr int kExitUsageError = 2;
 
-// Prints "vdecode: message" and returns status, for `return Fail(...)`.
-inline int Fail(int status, const std::string& message) {
-  std::fflush(stdout);  // what was decoded before the problem comes first
-  std::fprintf(stderr, "vdecode: %s\n", message.c_str());
-  return status;
-}
-
-// Prints "vdecode: message", a remark that is no error.
+// Prints "vdecode: message", a remark or a problem that does not stop the run.
 inline void Note(const std::string& message) {
   std::fflush(stdout);
   std::fprintf(stderr, "vdecode: %s\n", message.c_str());
+}
+
+// Prints "vdecode: message" and returns status, for `return Fail(...)`.
+inline int Fail(int status, const std::string& message) {
+  Note(message);  // what was decoded before the problem comes first
+  return status;
 }
 
 inline std::string ResultText(int32_t result) {

@@ -11,6 +11,7 @@
 #include <map>
 
 #include "tools/vdecode/capture_input.h"
+#include "tools/vdecode/vendor_table.h"
 #include "vel/text.h"
 
 namespace vdecode {
@@ -53,6 +54,8 @@ struct Arguments {
   std::string timeFormat = "r";
   std::string language;
   bool verbose = false, json = false, noChecksum = false, noPromiscuous = false;
+  std::optional<std::string> ouiFile;
+  bool noVendor = false;
   bool listModules = false, listInterfaces = false, registerModules = false, unregisterModules = false;
 };
 
@@ -105,6 +108,11 @@ void Define(CLI::App& app, Options& options, Arguments& raw) {
       ->type_name("LANG")
       ->check(CLI::IsMember({"en", "zh"}));
   app.add_flag("--no-checksum", raw.noChecksum, "Do not verify checksums");
+  auto* ouiFile = app.add_option("--oui-file", raw.ouiFile,
+                                 "Name hardware vendors from FILE, an IEEE MA-L registry in CSV (default: " +
+                                     std::string(kDefaultOuiFile) + ")")
+                      ->type_name("FILE");
+  app.add_flag("--no-vendor", raw.noVendor, "Do not name the vendors of hardware addresses")->excludes(ouiFile);
   app.add_flag("-q,--quiet", options.quiet, "Do not show a progress bar");
 
   auto* modules = app.add_flag("--modules", raw.listModules, "List the decoder modules of the graph and exit");
@@ -153,6 +161,7 @@ void Complete(Options& options, const Arguments& raw) {
   options.timeFormat = kTimeFormats.at(raw.timeFormat);
   options.verifyChecksum = !raw.noChecksum;
   options.promiscuous = !raw.noPromiscuous;
+  if (!raw.noVendor) options.ouiFile = raw.ouiFile.value_or(DefaultOuiFile());
   if (!raw.language.empty()) options.language = kLanguages.at(raw.language);
 
   if (options.command != Command::kDecode) {

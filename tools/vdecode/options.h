@@ -55,6 +55,8 @@ struct Options {
   // Engine settings.
   std::optional<uint16_t> language;
   bool verifyChecksum = true;
+  // The registry that names the vendors of hardware addresses; empty: none.
+  std::string ouiFile;
 };
 
 // Parses the arguments. Returns nothing when --help or --version was answered
