@@ -85,6 +85,11 @@ const Bytes kMailslotRequest =
                     Hex("01 00 80fc0a00 484f5354000000000000000000000000 0501 03100000 0f01 55aa 00")}));
 const Bytes kTransResponse =
     Message(0x25, kResponse, kNtUnicode, Hex("0a 0000 0400 0000 0000 3800 0000 0400 3800 0000 00 00 0500 00 01020304"));
+// A DFS referral request: its parameters broken down after three bytes of padding.
+const Bytes kDfsReferralRequest = Message(
+    0x32, kRequest, kNtUnicode,
+    Concat({Hex("0f 0c00 0000 0000 0010 00 00 0000 00000000 0000 0c00 4400 0000 0000 01 00 1000 0f00 000000 0300"),
+            Utf16z("\\srv")}));
 const Bytes kNtTransResponse = Message(0xA0, kResponse, kNtUnicode, Concat({{18}, Bytes(36, 0), Hex("0000")}));
 // An SMB2 header on the SMB port.
 const Bytes kSmb2 = TcpFrame(1025, 445, Hex("00000044 fe534d42 4000 0000 00000000 0000 0000 00000000"));
@@ -413,6 +418,15 @@ TEST_F(SMBDecoder, TransactionsShowCountsNameAndPadding) {
                                                         "Data Displacement", "Setup Count", "Reserved",
                                                         "Bytes Count", "Padding"}));
   ExpectItem(FindItem(body, "Padding"), kBody + 23, 1, "00");
+
+  auto referral = DecodeFrame(kDfsReferralRequest);
+  EXPECT_EQ(SummaryOf(Smb(referral.get())), "Trans2 Request ");
+  body = Body(referral.get());
+  ExpectItem(FindItem(body, "Subcommand"), kBody + 29, 2, "16 (0x0010)");
+  ExpectItem(FindItem(body, "Padding"), kBody + 33, 3, "000000");
+  ExpectItem(FindItem(body, "Parameters"), kBody + 36, 12, "");
+  ExpectFields(FindItem(body, "Parameters"), {{"Max Referral Level", kBody + 36, 2, "3 (0x0003)"},
+                                              {"File Name", kBody + 38, 10, "\\srv"}});
 }
 
 TEST_F(SMBDecoder, CommandWithoutHandlerShowsTheHeaderAlone) {
@@ -478,8 +492,25 @@ TEST_F(SMBDecoder, EveryCaptureLengthOfEveryFrame) {
         &kSessionSetupResponse, &kTreeConnectRequest, &kTreeConnectResponse, &kReadAndXRequest, &kReadAndXResponse,
         &kWriteAndXRequest, &kWriteAndXResponse, &kCloseDosError, &kCloseRequest, &kFlushRequest, &kEchoRequest,
         &kEchoResponse, &kLogoffRequest, &kTreeDisconnectResponse, &kMailslotRequest, &kTransResponse,
-        &kNtTransResponse, &kSmb2})
+        &kNtTransResponse, &kDfsReferralRequest, &kSmb2})
     TruncationSweep(m_.get(), *frame);
+}
+
+TEST_F(SMBDecoder, RealTransaction2Exchange) {
+  std::vector<Bytes> frames = ReadPcapFrames("tcpdump/smb_data_print-segv.pcap");
+  ASSERT_EQ(frames.size(), 4u);
+  auto response = DecodeFrame(frames[0]);
+  EXPECT_EQ(SummaryOf(Smb(response.get())), "Trans2 Response");
+  ExpectItem(FindItem(Body(response.get()), "Bytes Count"), kBody + 21, 2, "29 (0x001D)");
+
+  // A file-system query: subcommand 3, its two parameter bytes after three bytes of padding.
+  auto request = DecodeFrame(frames[1]);
+  EXPECT_EQ(SummaryOf(Smb(request.get())), "Trans2 Request ");
+  const Node* body = Body(request.get());
+  ExpectItem(FindItem(body, "Subcommand"), kBody + 29, 2, "3 (0x0003)");
+  ExpectItem(FindItem(body, "Padding"), kBody + 33, 3, "000000");
+  ExpectItem(FindItem(body, "Parameters"), kBody + 36, 2, "0501");
+  for (const Bytes& frame : frames) TruncationSweep(m_.get(), frame);
 }
 
 }  // namespace
