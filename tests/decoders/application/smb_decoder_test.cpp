@@ -474,6 +474,30 @@ TEST_F(SMBDecoder, CountsAndStringsThatOverrunTheCaptureEndTheLayer) {
   EXPECT_EQ(ChildNames(Smb(dialects.get())).back(), "Truncated");
 }
 
+// Every item lies within the captured frame.
+void ExpectWithin(const Node* item, size_t frameSize) {
+  EXPECT_LE(item->startPos + item->length, frameSize) << Narrow(item->Name());
+  for (const Node* child : item->Children()) ExpectWithin(child, frameSize);
+}
+
+TEST_F(SMBDecoder, GarbageAfterEveryHandledHeaderEndsCleanly) {
+  uint32_t seed = 12345;
+  for (uint8_t command : {0x04, 0x25, 0x2B, 0x2E, 0x2F, 0x32, 0x71, 0x72, 0x73, 0x74, 0x75, 0xA0}) {
+    for (uint8_t flags : {kRequest, kResponse}) {
+      for (uint16_t flags2 : {kNtUnicode, kDosAscii}) {
+        Bytes body(48);
+        for (uint8_t& b : body) b = static_cast<uint8_t>((seed = seed * 1103515245 + 12345) >> 16);
+        const Bytes frame = Message(command, flags, flags2, body);
+        auto info = DecodeFrame(frame);
+        const Node* smb = Smb(info.get());
+        ASSERT_NE(smb, nullptr);
+        ExpectWithin(smb, frame.size());
+        TruncationSweep(m_.get(), frame);
+      }
+    }
+  }
+}
+
 TEST_F(SMBDecoder, AcceptsNetBiosDatagramsAndSessionsOnly) {
   IVELDcoder* created = nullptr;
   const ClassEntry* entry = FindClass(MakeGuid("{6F966C8D-B2D9-4597-8F7E-2DA33939C035}"));
