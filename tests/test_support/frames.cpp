@@ -155,6 +155,20 @@ Bytes TcpFrame(uint16_t sourcePort, uint16_t destinationPort, const Bytes& paylo
                        IPv4Packet(kIpProtocolTcp, TcpSegment(sourcePort, destinationPort, payload, flags)));
 }
 
+Bytes NetBIOSName(std::string_view name, uint8_t suffix) {
+  constexpr size_t kNameCharacters = 15;
+  std::string plain(name.substr(0, kNameCharacters));
+  plain.resize(kNameCharacters, ' ');
+  plain.push_back(static_cast<char>(suffix));
+  Bytes encoded{static_cast<uint8_t>(2 * plain.size())};
+  for (char c : plain) {
+    encoded.push_back(static_cast<uint8_t>('A' + (static_cast<uint8_t>(c) >> 4)));
+    encoded.push_back(static_cast<uint8_t>('A' + (static_cast<uint8_t>(c) & 0x0F)));
+  }
+  encoded.push_back(0);
+  return encoded;
+}
+
 Bytes Udp6Frame(uint16_t sourcePort, uint16_t destinationPort, const Bytes& payload) {
   return EthernetFrame(kEtherTypeIPv6, IPv6Packet(kIpProtocolUdp, UdpDatagram(sourcePort, destinationPort, payload)));
 }

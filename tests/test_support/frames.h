@@ -52,6 +52,11 @@ Bytes Tcp6Frame(uint16_t sourcePort, uint16_t destinationPort, const Bytes& payl
 // Frame offsets of the payload in the frames above.
 inline constexpr uint32_t kUdpPayload = 42, kTcpPayload = 54, kUdp6Payload = 62, kTcp6Payload = 74;
 
+// A NetBIOS name as the NetBIOS services carry it: the name blank-padded to
+// fifteen bytes and the suffix byte, in first-level encoding (one 32-letter
+// label), then the zero byte; 34 bytes.
+Bytes NetBIOSName(std::string_view name, uint8_t suffix);
+
 // Writes a 16-bit big-endian value into a frame (to spoil a checksum, say).
 Bytes WithWord(Bytes frame, size_t offset, uint16_t value);
 
