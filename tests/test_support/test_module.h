@@ -32,7 +32,6 @@ class CTestModule : public CVELBaseModuleCLSIDImplT<CTestModule, 0, kTestModuleC
   using CVELBaseModule::ForwardPayload;
   using CVELBaseModule::Manager;
   using CVELBaseModule::NextProtocol;
-  using CVELBaseModule::OfferToOutputs;
   using CVELBaseModule::Group;
   using CVELBaseModule::Outputs;
   using CVELBaseModule::Skip;

@@ -96,23 +96,12 @@ const Bytes kSmb2 = TcpFrame(1025, 445, Hex("00000044 fe534d42 4000 0000 0000000
 
 class SMBDecoder : public ::testing::Test {
  protected:
-  void SetUp() override {
-    // A NetBIOS session stand-in: four bytes of header, the rest offered as SMB.
-    nbss_ = CTestModule::Make(46, {2});
-    nbss_->body = [](CTestModule& self) {
-      self.Skip(4);
-      self.OfferToOutputs(54, self.AtCursor().data());
-    };
-    m_->AddModule(nbss_.get());
-  }
-
   ComPtr<IVELPacketsDecodingInfo> DecodeFrame(const Bytes& frame) { return Decode(m_.get(), frame); }
   static const Node* Smb(IVELPacketsDecodingInfo* info) { return FindGroup(info, "SMB - Server Message Block"); }
   // The command's sub-group: the first child after the 12 header items.
   static const Node* Body(IVELPacketsDecodingInfo* info) { return Child(Smb(info), 12); }
 
   ComPtr<IOrvDecoderManager> m_ = MakeManager();
-  ComPtr<CTestModule> nbss_;
 };
 
 TEST_F(SMBDecoder, HeaderFieldsAreLittleEndianWithFlagsBrokenDown) {
@@ -122,6 +111,8 @@ TEST_F(SMBDecoder, HeaderFieldsAreLittleEndianWithFlagsBrokenDown) {
   EXPECT_EQ(smb->startPos, kSmb);
   EXPECT_EQ(smb->length, 82u);
   EXPECT_EQ(SummaryOf(smb), "Negotiate Protocol Request");
+  EXPECT_EQ(GroupNames(info.get()).back(), "SMB - Server Message Block");
+  EXPECT_EQ(SummaryOf(FindGroup(info.get(), "NBSS - ")), "");
   ExpectFields(smb, {{"Protocol ID", kSmb, 4, "SMB"},
                      {"Command", kSmb + 4, 1, "114 (0x72)"},
                      {"Status", kSmb + 5, 4, "0 (0x00000000)", "NT_SUCCESS"},
@@ -438,7 +429,10 @@ TEST_F(SMBDecoder, CommandWithoutHandlerShowsTheHeaderAlone) {
 }
 
 TEST_F(SMBDecoder, DataWithoutTheSmbSignatureIsDeclined) {
+  // The session message keeps its four bytes and nothing follows it.
   auto info = DecodeFrame(kSmb2);
+  EXPECT_EQ(GroupNames(info.get()).back(), "NBSS - NetBIOS Session Service");
+  EXPECT_EQ(FindGroup(info.get(), "NBSS - ")->length, 4u);
   EXPECT_EQ(FindGroupNth(info.get(), "SMB - ", 0), nullptr);
   // Data shorter than the signature is declined as well.
   auto cut = Decode(m_.get(), kNegotiateRequest, kSmb + 3);
