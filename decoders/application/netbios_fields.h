@@ -26,12 +26,13 @@ class NetBIOSFieldsT : public Base {
 
   // The name at the cursor, whose compression pointers count from the layer
   // start, as an item over the bytes it occupies; the cursor moves past them.
-  // A name cut by the capture is shown as far as it was captured, and then
-  // ends the layer like any other field that was not captured whole.
+  // A name cut by the capture is shown as far as it was captured (when any of
+  // it was), and then ends the layer like any other field that was not
+  // captured whole.
   Item* AddNetBIOSName(Item* parent, Text label, NetBIOSName& name) {
     const uint32_t start = CursorOffset();
     ReadNetBIOSName(Layer(), start - LayerOffset(), name);
-    Item* item = AddTextItem(parent, name.length, label, name.text, name.comment);
+    Item* item = name.length ? AddTextItem(parent, name.length, label, name.text, name.comment) : nullptr;
     if (name.cut) throw CapturedDataEnd{start, name.needed, name.length};
     return item;
   }
