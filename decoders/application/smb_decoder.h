@@ -108,7 +108,6 @@ class CSMBDecoder : public CVELBaseModuleCLSIDImplT<CSMBDecoder, kSMBProtocolTyp
   // element, the cursor on its value; end is the frame offset after it.
   struct DerGroup {
     Item* item;
-    DerElement element;
     uint32_t end;
   };
   DerGroup OpenDerGroup(Item* parent, uint32_t label, uint32_t limit);
@@ -133,8 +132,8 @@ class CSMBDecoder : public CVELBaseModuleCLSIDImplT<CSMBDecoder, kSMBProtocolTyp
 
   // ---- NTLMSSP (smb_ntlmssp.cpp) ----
   static bool IsNtlmssp(ByteView token);
-  // The NTLMSSP message of length bytes at the cursor; the cursor ends
-  // after the last fixed field shown.
+  // The NTLMSSP message of length bytes at the cursor, whose signature was
+  // seen; the cursor ends after the last fixed field shown.
   void AddNtlmssp(Item* parent, uint32_t length);
   void AddNtlmField(Item* message, const SmbNtlmField& field, ByteView bytes, uint32_t length, uint32_t flags);
   void AddSecurityBuffer(Item* message, const SmbNtlmField& field, ByteView bytes, uint32_t messageLength,

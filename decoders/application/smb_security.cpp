@@ -79,7 +79,7 @@ CSMBDecoder::DerGroup CSMBDecoder::OpenDerGroup(Item* parent, uint32_t label, ui
   const DerElement element = ReadDerElement(AtCursor(), limit);
   Item* item = AddGroupItem(parent, element.size(), Res(label), {}, element.overruns ? Res(kLengthOverruns) : Text{});
   Skip(element.headerLength);
-  return {item, element, start + element.size()};
+  return {item, start + element.size()};
 }
 
 DerElement CSMBDecoder::EnterDerElement(Item* holder, uint32_t limit) {

@@ -46,4 +46,9 @@ Bytes SmbMessage(uint8_t command, uint8_t flags, uint16_t flags2, const Bytes& b
 const Node* SmbLayer(IVELPacketsDecodingInfo* info) { return FindGroup(info, "SMB - Server Message Block"); }
 const Node* SmbCommand(IVELPacketsDecodingInfo* info) { return Child(SmbLayer(info), 12); }
 
+void ExpectItemsWithin(const Node* item, size_t frameSize) {
+  EXPECT_LE(item->startPos + item->length, frameSize) << Narrow(item->Name());
+  for (const Node* child : item->Children()) ExpectItemsWithin(child, frameSize);
+}
+
 }  // namespace vel::test

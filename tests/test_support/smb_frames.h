@@ -1,11 +1,15 @@
 // SMB test messages: the little-endian pieces SMB is made of, the 32-byte
 // header, a message in a NetBIOS session over TCP port 139, DER elements for
-// security blobs, and the SMB layer and command sub-group of a result.
+// security blobs, the SMB layer and command sub-group of a result, and a test
+// fixture that decodes frames.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <string_view>
 
 #include "frames.h"
+#include "host.h"
 #include "results.h"
 
 namespace vel::test {
@@ -36,5 +40,15 @@ Bytes SmbMessage(uint8_t command, uint8_t flags, uint16_t flags2, const Bytes& b
 // The SMB layer of a result, and its command sub-group (the child after the 12 header items).
 const Node* SmbLayer(IVELPacketsDecodingInfo* info);
 const Node* SmbCommand(IVELPacketsDecodingInfo* info);
+// Every item below and including item lies within a frame of frameSize bytes.
+void ExpectItemsWithin(const Node* item, size_t frameSize);
+
+// Decodes frames with a manager of the built-in graph.
+class SmbFrameTest : public ::testing::Test {
+ protected:
+  ComPtr<IVELPacketsDecodingInfo> DecodeFrame(const Bytes& frame) { return Decode(m_.get(), frame); }
+
+  ComPtr<IOrvDecoderManager> m_ = MakeManager();
+};
 
 }  // namespace vel::test

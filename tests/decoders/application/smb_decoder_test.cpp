@@ -66,12 +66,7 @@ const Bytes kNtTransResponse = SmbMessage(0xA0, kSmbResponse, kNtUnicode, Concat
 // An SMB2 header on the SMB port.
 const Bytes kSmb2 = TcpFrame(1025, 445, Hex("00000044 fe534d42 4000 0000 00000000 0000 0000 00000000"));
 
-class SMBDecoder : public ::testing::Test {
- protected:
-  ComPtr<IVELPacketsDecodingInfo> DecodeFrame(const Bytes& frame) { return Decode(m_.get(), frame); }
-
-  ComPtr<IOrvDecoderManager> m_ = MakeManager();
-};
+using SMBDecoder = SmbFrameTest;
 
 TEST_F(SMBDecoder, HeaderFieldsAreLittleEndianWithFlagsBrokenDown) {
   auto info = DecodeFrame(kNegotiateRequest);
@@ -457,12 +452,6 @@ TEST_F(SMBDecoder, CountsAndStringsThatOverrunTheCaptureEndTheLayer) {
   EXPECT_EQ(ChildNames(SmbLayer(dialects.get())).back(), "Truncated");
 }
 
-// Every item lies within the captured frame.
-void ExpectWithin(const Node* item, size_t frameSize) {
-  EXPECT_LE(item->startPos + item->length, frameSize) << Narrow(item->Name());
-  for (const Node* child : item->Children()) ExpectWithin(child, frameSize);
-}
-
 TEST_F(SMBDecoder, GarbageAfterEveryHandledHeaderEndsCleanly) {
   uint32_t seed = 12345;
   for (uint8_t command : {0x04, 0x25, 0x2B, 0x2E, 0x2F, 0x32, 0x71, 0x72, 0x73, 0x74, 0x75, 0xA0, 0xA2}) {
@@ -474,7 +463,7 @@ TEST_F(SMBDecoder, GarbageAfterEveryHandledHeaderEndsCleanly) {
         auto info = DecodeFrame(frame);
         const Node* smb = SmbLayer(info.get());
         ASSERT_NE(smb, nullptr);
-        ExpectWithin(smb, frame.size());
+        ExpectItemsWithin(smb, frame.size());
         TruncationSweep(m_.get(), frame);
       }
     }

@@ -40,12 +40,9 @@ Bytes DirectGroupDatagram(const Bytes& smb) {
 const Bytes kMasterAnnouncement = DirectGroupDatagram(
     MailslotTransaction("\\MAILSLOT\\BROWSE", Announcement(0x0F, "FILESERVER", 6, 1, "Samba server")));
 
-class SMBMailslot : public ::testing::Test {
+class SMBMailslot : public SmbFrameTest {
  protected:
-  ComPtr<IVELPacketsDecodingInfo> DecodeFrame(const Bytes& frame) { return Decode(m_.get(), frame); }
   static const Node* Browser(IVELPacketsDecodingInfo* info) { return FindItemOrNull(SmbCommand(info), "Browser"); }
-
-  ComPtr<IOrvDecoderManager> m_ = MakeManager();
 };
 
 TEST_F(SMBMailslot, HostAnnouncementInASession) {

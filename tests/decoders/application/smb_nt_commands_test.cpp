@@ -49,12 +49,7 @@ const Bytes kCreateRequestAscii =
                            "07000000 01000000 00000000 02000000 00 0700"),
                        Cstr("\\a.txt")}));
 
-class SMBNtCommands : public ::testing::Test {
- protected:
-  ComPtr<IVELPacketsDecodingInfo> DecodeFrame(const Bytes& frame) { return Decode(m_.get(), frame); }
-
-  ComPtr<IOrvDecoderManager> m_ = MakeManager();
-};
+using SMBNtCommands = SmbFrameTest;
 
 TEST_F(SMBNtCommands, CreateRequestShowsEveryField) {
   auto info = DecodeFrame(kCreateRequest);

@@ -118,12 +118,9 @@ const Bytes kChallengeFrame = SessionSetupResponse(kServerChallenge, 0xC0000016)
 const Bytes kAuthenticateFrame = SessionSetupRequest(kClientAuthenticate);
 const Bytes kAcceptFrame = SessionSetupResponse(kServerAccept, 0);
 
-class SMBSecurityBlob : public ::testing::Test {
+class SMBSecurityBlob : public SmbFrameTest {
  protected:
-  ComPtr<IVELPacketsDecodingInfo> DecodeFrame(const Bytes& frame) { return Decode(m_.get(), frame); }
   static const Node* Blob(IVELPacketsDecodingInfo* info) { return FindItem(SmbCommand(info), "Security Blob"); }
-
-  ComPtr<IOrvDecoderManager> m_ = MakeManager();
 };
 
 // The NTLMSSP message in the mechanism token of a client's negTokenInit.
@@ -353,6 +350,20 @@ TEST_F(SMBSecurityBlob, CaptureEndingInsideTheMessageShowsItsFields) {
   EXPECT_EQ(ValueOf(FindItem(message, "Host Name")), "HOST");
   EXPECT_EQ(ChildNames(FindItem(message, "NTLM Response")), (std::vector<std::string>{"Length", "Maxlen", "Offset"}));
   EXPECT_EQ(ChildNames(SmbLayer(info.get())).back(), "Truncated");
+}
+
+TEST_F(SMBSecurityBlob, AnyByteOfATokenChangedStaysWithinTheFrame) {
+  for (const Bytes* frame : {&kChallengeFrame, &kAuthenticateFrame}) {
+    const uint32_t blob = frame == &kChallengeFrame ? kResponseBlob : kRequestBlob;
+    for (size_t at = blob; at < frame->size(); ++at) {
+      for (uint8_t value : {0x00, 0x05, 0x7F, 0x81, 0x84, 0xFF}) {
+        Bytes changed = *frame;
+        changed[at] = value;
+        auto info = DecodeFrame(changed);
+        ExpectItemsWithin(SmbLayer(info.get()), changed.size());
+      }
+    }
+  }
 }
 
 TEST_F(SMBSecurityBlob, EveryCaptureLengthOfEveryFrame) {
