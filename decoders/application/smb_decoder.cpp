@@ -17,7 +17,7 @@ namespace {
 // ---- Texts ------------------------------------------------------------------
 
 // Shared with the other layers.
-constexpr uint32_t kEchoData = 291, kAction = 1265, kStatus = 1356, kResponse = 1504, kPassword = 1512;
+constexpr uint32_t kType = 103, kEchoData = 291, kAction = 1265, kStatus = 1356, kResponse = 1504, kPassword = 1512;
 constexpr uint32_t kName = 1519;
 
 // Header.
@@ -38,7 +38,7 @@ constexpr uint32_t kNtTransResponse = 1640, kNtTransRequest = 149, kNtCreateAndX
 constexpr uint32_t kNtCreateAndXResponse = 151;
 
 // Command fields.
-constexpr uint32_t kAndXCommand = 1643, kLastWrite = 1648, kEchoCount = 1649, kEchoSeqNum = 1650;
+constexpr uint32_t kLastWrite = 1648, kEchoCount = 1649, kEchoSeqNum = 1650;
 constexpr uint32_t kOffset = 1651, kMaxCountLow = 1652, kMinCount = 1653, kRemaining = 1654, kHighOffset = 1655;
 constexpr uint32_t kDataCompactionMode = 1656, kDataLengthLow = 1657, kDataOffset = 1658;
 constexpr uint32_t kDataLengthHigh = 1659, kMultiplyWith64K = 1660, kWriteMode = 1661, kCountLow = 1666;

@@ -16,9 +16,8 @@ namespace vel {
 
 // Texts more than one of the SMB files use.
 namespace smb {
-inline constexpr uint32_t kType = 103, kReserved = 117, kFlags = 172, kYes = 1269, kNo = 1270, kCommand = 1551;
-inline constexpr uint32_t kWordCount = 1641, kBytesCount = 1642, kFid = 1646, kPadding = 1647;
-inline constexpr uint32_t kSecurityBlob = 1709, kFileName = 1748;
+inline constexpr uint32_t kReserved = 117, kFlags = 172, kYes = 1269, kNo = 1270, kCommand = 1551;
+inline constexpr uint32_t kWordCount = 1641, kBytesCount = 1642, kFid = 1646, kPadding = 1647, kFileName = 1748;
 }  // namespace smb
 
 // One field of a bit-field group: its mask, label, and the comments for a

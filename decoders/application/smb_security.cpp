@@ -13,9 +13,9 @@ namespace {
 
 // ---- Texts ------------------------------------------------------------------
 
-constexpr uint32_t kGssApi = 336, kOid = 337, kSimpleProtectedNegotiation = 339, kNegTokenInit = 340;
-constexpr uint32_t kMechTypes = 341, kMechType = 342, kReqFlags = 359, kMechToken = 360, kNegHints = 361;
-constexpr uint32_t kHintName = 362, kMechListMic = 363, kNegTokenTarg = 364, kNegResult = 365;
+constexpr uint32_t kSecurityBlob = 1709, kGssApi = 336, kOid = 337, kSimpleProtectedNegotiation = 339;
+constexpr uint32_t kNegTokenInit = 340, kMechTypes = 341, kMechType = 342, kReqFlags = 359, kMechToken = 360;
+constexpr uint32_t kNegHints = 361, kHintName = 362, kMechListMic = 363, kNegTokenTarg = 364, kNegResult = 365;
 constexpr uint32_t kSupportedMech = 369, kUnknownHeader = 370, kLengthOverruns = 371;
 
 constexpr NameIdPair kNegResultNames[] = {
