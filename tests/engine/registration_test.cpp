@@ -3,9 +3,11 @@
 
 #include <filesystem>
 
+#include "engine/class_table.h"
 #include "engine/registry_store.h"
 #include "process_runner.h"
 #include "support/diagnostic_log.h"
+#include "test_module.h"
 #include "test_support.h"
 
 namespace vel::test {
@@ -61,6 +63,31 @@ TEST_F(RegistrationTest, RegisteringTwiceLeavesOneEnabledEntryPerModule) {
   for (const CLSID& clsid : modules) EXPECT_EQ(std::get<uint32_t>(*ModuleValue(clsid, "Enable")), 1u);
   EXPECT_EQ(std::get<std::u16string>(*ModuleValue(kIPv4, "Name")), u"IPv4 Decoder");
   EXPECT_EQ(std::get<std::u16string>(*ModuleValue(kIPv4, "Description")), u"IPv4 Decoder Module");
+}
+
+// ProgIDs that do not repeat the class name; CIFS is a class outside the module list that takes TCP input only.
+TEST(ModuleClasses, OwnProgIdsAndTheClassOutsideTheModuleList) {
+  const char* const cases[][3] = {
+      {"{044E2AB8-1289-49AA-BC86-DC7F214DBFB9}", "TFTPDecoder.CTFTPDecoder.1.0", "CTFTPDecoder.CTFTPDecoder"},
+      {"{1A6F7E93-4A38-4E8C-9B61-73C396857FA3}", "SSLDecoder.CSSLDecoder.1.0", "CSSLDecoder.CSSLDecoder"},
+      {"{84D22236-7E4E-4EE9-8F67-7EC8E0C89C10}", "CCIFSDecoder.CCIFSDecoder.1.0", "CCIFSDecoder.CCIFSDecoder"}};
+  for (const auto& [clsid, progId, independentProgId] : cases) {
+    CLSID id{};
+    ASSERT_TRUE(GuidFromString(clsid, &id)) << clsid;
+    const ClassEntry* entry = FindClass(id);
+    ASSERT_NE(entry, nullptr) << clsid;
+    EXPECT_EQ(ProgIdOf(*entry), progId);
+    EXPECT_EQ(VersionIndependentProgIdOf(*entry), independentProgId);
+  }
+  constexpr CLSID kCifs = MakeGuid("{84D22236-7E4E-4EE9-8F67-7EC8E0C89C10}");
+  EXPECT_EQ(FindClass(kCifs)->moduleName, nullptr);
+  ComPtr<IVELDcoder> cifs;
+  ASSERT_EQ(S_OK, CreateInstance(kCifs, &cifs));
+  uint32_t type = 0;
+  cifs->get_ProtocolType(&type);
+  EXPECT_EQ(type, 47u);
+  EXPECT_EQ(CTestModule::Make(2, {})->ConnectModule(cifs.get()), S_OK);
+  EXPECT_EQ(CTestModule::Make(46, {})->ConnectModule(cifs.get()), S_FALSE);
 }
 
 TEST_F(RegistrationTest, ClassRegistrationsNameTheLibrary) {

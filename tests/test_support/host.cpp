@@ -44,17 +44,6 @@ std::vector<ComPtr<IVELDcoder>> GraphModules(IOrvDecoderManager* manager) {
   return list;
 }
 
-void ExpectModuleListEntry(std::string_view clsid, int order, std::u16string_view name,
-                           std::u16string_view description) {
-  CLSID id{};
-  ASSERT_TRUE(GuidFromString(clsid, &id)) << clsid;
-  const ClassEntry* entry = FindClass(id);
-  ASSERT_NE(entry, nullptr) << clsid;
-  EXPECT_EQ(entry->listOrder, order) << clsid;
-  EXPECT_EQ(std::u16string_view(entry->moduleName ? entry->moduleName : u""), name);
-  EXPECT_EQ(std::u16string_view(entry->moduleDescription ? entry->moduleDescription : u""), description);
-}
-
 ComPtr<IVELPacketsDecodingInfo> DecodeAs(IOrvDecoderManager* manager, uint16_t linkType, const Bytes& frame,
                                          uint32_t captureLength) {
   PacketRecord record(frame, captureLength, 1, 0, linkType);
@@ -158,7 +147,7 @@ ProbedGraph::ProbedGraph(std::initializer_list<uint32_t> keptTypes, std::initial
   manager->AddModule(created);
 }
 
-std::vector<COfferProbe::Offer> ProbedGraph::OffersFor(const Bytes& frame) {
+Offers ProbedGraph::OffersFor(const Bytes& frame) {
   probe->offers.clear();
   Decode(manager.get(), frame);
   return probe->offers;

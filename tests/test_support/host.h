@@ -23,11 +23,6 @@ ComPtr<IOrvDecoderManager> MakeManager(bool initialize = true);
 // The manager's modules in graph order.
 std::vector<ComPtr<IVELDcoder>> GraphModules(IOrvDecoderManager* manager);
 
-// The module list written by registration holds the class at position order
-// with the given "Name" and "Description".
-void ExpectModuleListEntry(std::string_view clsid, int order, std::u16string_view name,
-                           std::u16string_view description);
-
 // Decodes one Ethernet frame (or its first captureLength bytes).
 ComPtr<IVELPacketsDecodingInfo> Decode(IOrvDecoderManager* manager, const Bytes& frame);
 ComPtr<IVELPacketsDecodingInfo> Decode(IOrvDecoderManager* manager, const Bytes& frame, uint32_t captureLength);
@@ -39,6 +34,19 @@ ComPtr<IVELPacketsDecodingInfo> DecodeAs(IOrvDecoderManager* manager, uint16_t l
 // Decodes every capture length from 0 to the whole frame, each from a heap
 // block of exactly that size, and renders each result as text.
 void TruncationSweep(IOrvDecoderManager* manager, const Bytes& frame, uint16_t linkType = VEL_LT_ETHERNET);
+
+// A decoder test: a manager of the built-in graph, and frames decoded with it.
+class DecoderTest : public ::testing::Test {
+ protected:
+  ComPtr<IVELPacketsDecodingInfo> DecodeFrame(const Bytes& frame) { return Decode(m_.get(), frame); }
+  // Puts the frame through the truncation sweep, then decodes it whole.
+  ComPtr<IVELPacketsDecodingInfo> SweepAndDecode(const Bytes& frame, uint16_t linkType = VEL_LT_ETHERNET) {
+    TruncationSweep(m_.get(), frame, linkType);
+    return DecodeAs(m_.get(), linkType, frame);
+  }
+
+  ComPtr<IOrvDecoderManager> m_ = MakeManager();
+};
 
 // Gives the manager a host name table that names one vendor: by default
 // "VMware" for the OUI 00:0C:29.
@@ -82,13 +90,14 @@ class COfferProbe : public CVELBaseModuleCLSIDImplT<COfferProbe, 0, kOfferProbeC
   bool CanAccept(IVELDcoder* input) override;
   void DecodeLayer() override {}
 };
+using Offers = std::vector<COfferProbe::Offer>;
 
 // The built-in graph cut down to the modules of the kept protocol types, with
 // a probe behind the given inputs, so that the probe is the only module those
 // inputs offer their payload to.
 struct ProbedGraph {
   ProbedGraph(std::initializer_list<uint32_t> keptTypes, std::initializer_list<uint32_t> probedInputs);
-  std::vector<COfferProbe::Offer> OffersFor(const Bytes& frame);
+  Offers OffersFor(const Bytes& frame);
 
   ComPtr<IOrvDecoderManager> manager;
   ComPtr<CComObject<COfferProbe>> probe;

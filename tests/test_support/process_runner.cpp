@@ -138,6 +138,13 @@ std::vector<RunResult> RunPrograms(const std::vector<Invocation>& runs) {
   return results;
 }
 
+RunResult Vdecode(std::vector<std::string> args, std::string input,
+                  std::vector<std::pair<std::string, std::string>> environment) {
+  args.insert(args.begin(), VdecodePath());
+  environment.insert(environment.begin(), {"TZ", "UTC"});
+  return RunProgram({std::move(args), std::move(input), std::move(environment)});
+}
+
 std::string VdecodePath() { return VEL_BUILD_DIR "/tools/vdecode/vdecode"; }
 std::string MksamplePath() { return VEL_BUILD_DIR "/tools/mksample/mksample"; }
 std::string SourcePath(const std::string& relative) { return VEL_TEST_DATA_DIR "/../../" + relative; }

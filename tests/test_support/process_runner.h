@@ -27,6 +27,9 @@ struct RunResult {
 };
 
 RunResult RunProgram(const Invocation& run);
+// Runs vdecode with these arguments and standard input, in the UTC time zone, with further environment.
+RunResult Vdecode(std::vector<std::string> args, std::string input = {},
+                  std::vector<std::pair<std::string, std::string>> environment = {});
 // Runs several at once (a few at a time) and returns the results in order.
 std::vector<RunResult> RunPrograms(const std::vector<Invocation>& runs);
 

@@ -101,6 +101,12 @@ void ExpectEmptyGroup(const Node* group) {
   EXPECT_EQ(group->length, 0u) << Narrow(group->Name());
 }
 
+void ExpectValue(const Node* parent, std::string_view label, const std::string& value, const std::string& comment) {
+  const Node* item = FindItem(parent, label);
+  EXPECT_EQ(ValueOf(item), value) << label;
+  EXPECT_EQ(CommentOf(item), comment) << label;
+}
+
 void ExpectItem(const Node* item, uint32_t start, uint32_t length, const std::string& value,
                 const std::string& comment) {
   ASSERT_NE(item, nullptr);

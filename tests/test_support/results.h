@@ -20,11 +20,14 @@ using Node = CVELPacketsDecodingItem;
 inline CVELPacketsDecodingInfo* Impl(IVELPacketsDecodingInfo* info) { return static_cast<CVELPacketsDecodingInfo*>(info); }
 inline CVELPacketsDecodingItem* Impl(IVELPacketsDecodingItem* item) { return static_cast<CVELPacketsDecodingItem*>(item); }
 
+// Labels in order, as GroupNames and ChildNames give them.
+using Names = std::vector<std::string>;
+
 std::string Narrow(std::u16string_view text);
 std::u16string Wide(std::string_view text);
 
 // Group names in order, e.g. {"Packet Info", "Ethernet II - Ethernet II Frame", ...}.
-std::vector<std::string> GroupNames(IVELPacketsDecodingInfo* info);
+Names GroupNames(IVELPacketsDecodingInfo* info);
 // The first group whose name starts with prefix (fails the test when there is none).
 const Node* FindGroup(IVELPacketsDecodingInfo* info, std::string_view prefix);
 // The nth group (0-based) whose name starts with prefix, or null.
@@ -39,7 +42,7 @@ const Node* ItemAt(IVELPacketsDecodingInfo* info, std::initializer_list<std::str
 // Child i (0-based) of parent, or null.
 const Node* Child(const Node* parent, size_t i);
 // Names of the direct children of parent.
-std::vector<std::string> ChildNames(const Node* parent);
+Names ChildNames(const Node* parent);
 
 std::string ValueOf(const Node* item);
 std::string CommentOf(const Node* item);
@@ -60,6 +63,8 @@ struct Field {
 void ExpectFields(const Node* parent, std::initializer_list<Field> fields);
 // A layer group that shows nothing: no fields, no summary, Length 0.
 void ExpectEmptyGroup(const Node* group);
+// The first item named label anywhere below parent shows this value and comment.
+void ExpectValue(const Node* parent, std::string_view label, const std::string& value, const std::string& comment = "");
 // One item's place, value and comment.
 void ExpectItem(const Node* item, uint32_t start, uint32_t length, const std::string& value,
                 const std::string& comment = "");

@@ -1,7 +1,6 @@
 // SMB test messages: the little-endian pieces SMB is made of, the 32-byte
 // header, a message in a NetBIOS session over TCP port 139, DER elements for
-// security blobs, the SMB layer and command sub-group of a result, and a test
-// fixture that decodes frames.
+// security blobs, the SMB layer and command sub-group of a result.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -42,13 +41,5 @@ const Node* SmbLayer(IVELPacketsDecodingInfo* info);
 const Node* SmbCommand(IVELPacketsDecodingInfo* info);
 // Every item below and including item lies within a frame of frameSize bytes.
 void ExpectItemsWithin(const Node* item, size_t frameSize);
-
-// Decodes frames with a manager of the built-in graph.
-class SmbFrameTest : public ::testing::Test {
- protected:
-  ComPtr<IVELPacketsDecodingInfo> DecodeFrame(const Bytes& frame) { return Decode(m_.get(), frame); }
-
-  ComPtr<IOrvDecoderManager> m_ = MakeManager();
-};
 
 }  // namespace vel::test

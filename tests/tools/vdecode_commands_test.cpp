@@ -12,15 +12,14 @@
 namespace vel::test {
 namespace {
 
-RunResult Vdecode(const std::vector<std::string>& args, const std::string& registryRoot) {
-  std::vector<std::string> command = args;
-  command.insert(command.begin(), VdecodePath());
-  return RunProgram({command, {}, {{"VEL_REGISTRY_ROOT", registryRoot}}});
+// vdecode with its module-list store at registryRoot.
+RunResult VdecodeAt(const std::vector<std::string>& args, const std::string& registryRoot) {
+  return Vdecode(args, {}, {{"VEL_REGISTRY_ROOT", registryRoot}});
 }
 
 TEST(VdecodeCommands, ModulesOfAGraphBuiltWithoutAModuleList) {
   TempDir emptyStore;
-  RunResult run = Vdecode({"--modules"}, emptyStore.path());
+  RunResult run = VdecodeAt({"--modules"}, emptyStore.path());
   ASSERT_EQ(run.status, 0) << run.err;
   std::vector<std::string> lines = Lines(run.out);
   // A heading, the root, then every built-in module in registration order,
@@ -40,22 +39,22 @@ TEST(VdecodeCommands, ModulesOfAGraphBuiltWithoutAModuleList) {
 TEST(VdecodeCommands, RegisterAndUnregister) {
   TempDir store;
   std::string modules = std::to_string(BuiltInModuleClasses().size());
-  RunResult registered = Vdecode({"--register"}, store.path());
+  RunResult registered = VdecodeAt({"--register"}, store.path());
   EXPECT_EQ(registered.status, 0) << registered.err;
   EXPECT_EQ(registered.out, "registered the library and its " + modules + " decoder modules\n");
   EXPECT_FALSE(std::filesystem::is_empty(store.path()));
 
   // The graph now comes from the store's module list.
-  RunResult listed = Vdecode({"--modules"}, store.path());
+  RunResult listed = VdecodeAt({"--modules"}, store.path());
   EXPECT_EQ(Lines(listed.out).size(), 2 + BuiltInModuleClasses().size());
 
-  RunResult unregistered = Vdecode({"--unregister"}, store.path());
+  RunResult unregistered = VdecodeAt({"--unregister"}, store.path());
   EXPECT_EQ(unregistered.status, 0) << unregistered.err;
   EXPECT_EQ(unregistered.out, "unregistered the library and its " + modules + " decoder modules\n");
 
   // A store that cannot be written: the root is a file.
   std::string blocked = store.Write("not-a-directory", "x");
-  RunResult refused = Vdecode({"--register"}, blocked);
+  RunResult refused = VdecodeAt({"--register"}, blocked);
   EXPECT_EQ(refused.status, 1);
   EXPECT_EQ(Lines(refused.err).size(), 1u);
   EXPECT_EQ(refused.err.rfind("vdecode: registration failed (0x80004005)", 0), 0u) << refused.err;
@@ -67,7 +66,7 @@ TEST(VdecodeCommands, RegisterWritesTheStoreReadableByAllWhateverTheUmask) {
     TempDir parent;
     std::string store = parent.File("store");
     mode_t previous = umask(mask);
-    RunResult registered = Vdecode({"--register"}, store);
+    RunResult registered = VdecodeAt({"--register"}, store);
     umask(previous);
     ASSERT_EQ(registered.status, 0) << registered.err;
     EXPECT_EQ(std::filesystem::status(store).permissions(), std::filesystem::perms(0755));
@@ -87,12 +86,12 @@ TEST(VdecodeCommands, ModulesShowsAnExtensionLibraryItRefused) {
     ASSERT_NE(library, nullptr) << dlerror();
     ASSERT_EQ(S_OK, reinterpret_cast<HRESULT (*)()>(dlsym(library, "DllRegisterServer"))());
   }
-  RunResult trusted = Vdecode({"--modules"}, store.path());
+  RunResult trusted = VdecodeAt({"--modules"}, store.path());
   EXPECT_EQ(trusted.err, "");
   EXPECT_EQ(Lines(trusted.out).size(), 3 + BuiltInModuleClasses().size());  // heading, root, built-ins, LLDP
 
   std::filesystem::permissions(store.path(), std::filesystem::perms::all);
-  RunResult refused = Vdecode({"--modules"}, store.path());
+  RunResult refused = VdecodeAt({"--modules"}, store.path());
   EXPECT_EQ(refused.status, 0);
   EXPECT_EQ(Lines(refused.out).size(), 2 + BuiltInModuleClasses().size());
   std::vector<std::string> warnings = Lines(refused.err);
@@ -105,14 +104,14 @@ TEST(VdecodeCommands, ModulesShowsAnExtensionLibraryItRefused) {
 }
 
 TEST(VdecodeCommands, HelpAndVersion) {
-  RunResult help = RunProgram({{VdecodePath(), "--help"}, {}, {}});
+  RunResult help = Vdecode({"--help"});
   EXPECT_EQ(help.status, 0);
   for (const char* option : {"--hex", "--time", "-V", "-x", "--json", "--crlf", "-c", "--packet", "--offset", "--select",
                              "--lang", "--no-checksum", "--oui-file", "--no-vendor", "--modules", "--register",
                              "--unregister", "--quiet", "--filter", "--protocol", "--interface",
                              "--no-promiscuous-mode", "--snapshot-length", "--list-interfaces"})
     EXPECT_NE(help.out.find(option), std::string::npos) << option;
-  RunResult version = RunProgram({{VdecodePath(), "--version"}, {}, {}});
+  RunResult version = Vdecode({"--version"});
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.out.rfind("vdecode ", 0), 0u);
 }

@@ -123,13 +123,13 @@ TEST(VdecodeErrors, PacketsBeforeDamageAreStillPrinted) {
       {damaged, packets, damaged + ": capture file is damaged after packet " + std::to_string(packets)},
   };
   for (const Case& c : cases) {
-    RunResult run = RunProgram({{VdecodePath(), c.file}, {}, {}});
+    RunResult run = Vdecode({c.file});
     EXPECT_EQ(run.status, kInputError) << c.file;
     EXPECT_EQ(Lines(run.out).size(), c.printed) << c.file << "\n" << run.out;
     ExpectOneLine(run, c.message, c.file);
   }
   // The same from standard input, where the input is named as such.
-  RunResult piped = RunProgram({{VdecodePath(), "-"}, ReadFile(lastPacketCut), {}});
+  RunResult piped = Vdecode({"-"}, ReadFile(lastPacketCut));
   EXPECT_EQ(Lines(piped.out).size(), packets - 1);
   ExpectOneLine(piped, "standard input: capture file is truncated after packet", "standard input");
 }
@@ -139,7 +139,7 @@ TEST(VdecodeErrors, AProblemWithOneOfSeveralFilesLeavesTheOthers) {
   std::string sample = SourcePath("samples/sample.pcap");
   size_t packets = CountRecords(Sample());
   std::string missing = dir.File("missing.pcap");
-  RunResult run = RunProgram({{VdecodePath(), sample, missing, sample}, {}, {}});
+  RunResult run = Vdecode({sample, missing, sample});
   EXPECT_EQ(run.status, kInputError);
   ExpectOneLine(run, missing + ": cannot open", "missing second file");
   std::vector<std::string> lines = Lines(run.out);

@@ -107,8 +107,9 @@ std::string MissingClasses() {
   return missing;
 }
 
-RunResult Vdecode(const std::string& option, const std::string& registryRoot) {
-  return RunProgram({{VdecodePath(), option}, {}, {{"VEL_REGISTRY_ROOT", registryRoot}}});
+// vdecode with its module-list store at registryRoot.
+RunResult VdecodeAt(const std::string& option, const std::string& registryRoot) {
+  return Vdecode({option}, {}, {{"VEL_REGISTRY_ROOT", registryRoot}});
 }
 
 // A module line of vdecode --modules: class id, protocol type, enabled.
@@ -136,7 +137,7 @@ class WholeGraph : public ::testing::Test {
 
 TEST_F(WholeGraph, VdecodeListsTheModulesInRegistrationOrder) {
   TempDir freshMachine;
-  RunResult run = Vdecode("--modules", freshMachine.path());
+  RunResult run = VdecodeAt("--modules", freshMachine.path());
   ASSERT_EQ(run.status, 0) << run.err;
   std::vector<ListedModule> listed = ListedModules(run);
   std::vector<DecoderClass> graph = GraphOrder();
@@ -173,7 +174,7 @@ TEST_F(WholeGraph, EachModuleFeedsTheModulesThatAcceptItsType) {
 
 TEST_F(WholeGraph, RegistrationWritesTheSameModuleList) {
   TempDir store;
-  RunResult registered = Vdecode("--register", store.path());
+  RunResult registered = VdecodeAt("--register", store.path());
   ASSERT_EQ(registered.status, 0) << registered.err;
   {
     StoreAt root(store.path());
@@ -192,7 +193,7 @@ TEST_F(WholeGraph, RegistrationWritesTheSameModuleList) {
     EXPECT_EQ(std::set<std::string>(keys.begin(), keys.end()), expectedKeys);
   }
   // The graph built from the written list holds the same modules, in the store's order.
-  std::vector<ListedModule> listed = ListedModules(Vdecode("--modules", store.path()));
+  std::vector<ListedModule> listed = ListedModules(VdecodeAt("--modules", store.path()));
   std::set<std::string> shown;
   for (const ListedModule& m : listed) shown.insert(m.clsid);
   std::set<std::string> expected = {GuidToString(kRoot.clsid)};

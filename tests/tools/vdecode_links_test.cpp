@@ -19,11 +19,6 @@ using Json = nlohmann::json;
 
 constexpr int kInputError = 1, kUsageError = 2;
 
-RunResult Vdecode(std::vector<std::string> args, std::string input = {}) {
-  args.insert(args.begin(), VdecodePath());
-  return RunProgram({args, std::move(input), {{"TZ", "UTC"}}});
-}
-
 std::string Text(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
 std::vector<Json> JsonLines(const RunResult& run) {

@@ -26,11 +26,6 @@ constexpr const char* kIPv6Udp =
     "02000000000202000000000186dd 6000000000081140 20010db8000000000000000000000001 20010db8000000000000000000000002"
     "9c40000900080820";
 
-RunResult Vdecode(std::vector<std::string> args, std::string input = {}) {
-  args.insert(args.begin(), VdecodePath());
-  return RunProgram({args, std::move(input), {{"TZ", "UTC"}}});
-}
-
 std::string SamplePath() { return SourcePath("samples/sample.pcap"); }
 size_t SamplePackets() { return CountRecords(ReadFile(SamplePath())); }
 

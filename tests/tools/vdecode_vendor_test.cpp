@@ -36,11 +36,6 @@ const Bytes kDhcpDiscover = UdpFrame(
     Concat({Hex("01 01 06 00 12345678 0000 8000 00000000 00000000 00000000 00000000"), Hex("00AABB010203"),
             Bytes(10 + 64 + 128), Hex("63825363 350101 3d070100AABB010203 ff")}));
 
-RunResult Vdecode(std::vector<std::string> args, std::vector<std::pair<std::string, std::string>> environment = {}) {
-  args.insert(args.begin(), VdecodePath());
-  return RunProgram({args, {}, std::move(environment)});
-}
-
 const Json* FindChild(const Json& item, const std::string& name) {
   for (const Json& child : item["children"])
     if (child["name"] == name) return &child;

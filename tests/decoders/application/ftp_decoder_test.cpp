@@ -3,7 +3,6 @@
 namespace vel::test {
 namespace {
 
-
 const Node* Ftp(IVELPacketsDecodingInfo* info) { return FindGroup(info, "FTP_CTRL - File Transfer Protocol"); }
 
 const Bytes kUser = TcpToServer(21, "USER anonymous\r\n");
@@ -15,53 +14,41 @@ const Bytes kShort = TcpToServer(21, "ab\n");
 const Bytes kShortReply = TcpFromServer(21, "220 ");
 const Bytes kBareCommand = TcpToServer(21, "NOOP");
 
-TEST(FTPDecoder, CommandIsOneItemWithTheClientPrefix) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kUser);
+using FTPDecoder = DecoderTest;
+
+TEST_F(FTPDecoder, CommandIsOneItemWithTheClientPrefix) {
+  auto info = SweepAndDecode(kUser);
   const Node* ftp = Ftp(info.get());
   ExpectFields(ftp, {{"Request command", kTcpPayload, 16, "USER anonymous"}});
   EXPECT_EQ(SummaryOf(ftp), "C: USER anonymous");
   EXPECT_EQ(ftp->length, 16u);
 
   // Without a line end the value still drops the last two bytes.
-  auto bare = Decode(m.get(), kBareCommand);
+  auto bare = SweepAndDecode(kBareCommand);
   ExpectFields(Ftp(bare.get()), {{"Request command", kTcpPayload, 4, "NO"}});
   EXPECT_EQ(SummaryOf(Ftp(bare.get())), "C: NO");
 }
 
-TEST(FTPDecoder, ReplyIsOneItemHoweverManyLinesItHolds) {
-  auto m = MakeManager();
-  auto greeting = Decode(m.get(), kGreeting);
+TEST_F(FTPDecoder, ReplyIsOneItemHoweverManyLinesItHolds) {
+  auto greeting = SweepAndDecode(kGreeting);
   ExpectFields(Ftp(greeting.get()), {{"Response", kTcpPayload, 19, "220 Service ready"}});
   EXPECT_EQ(SummaryOf(Ftp(greeting.get())), "S: 220 Service ready");
 
-  auto two = Decode(m.get(), kTwoReplies);
+  auto two = SweepAndDecode(kTwoReplies);
   ExpectFields(Ftp(two.get()), {{"Response", kTcpPayload, 23, "150 Opening\r\n226 Done"}});
   EXPECT_EQ(SummaryOf(Ftp(two.get())), "S: 150 Opening\r\n226 Done");
 }
 
-TEST(FTPDecoder, ContinuationLinesAndLowerCaseCommandsLeaveTheGroupEmpty) {
-  auto m = MakeManager();
-  for (const Bytes* frame : {&kContinuation, &kLowerCase}) {
-    auto info = Decode(m.get(), *frame);
-    ExpectEmptyGroup(Ftp(info.get()));
-  }
+TEST_F(FTPDecoder, ContinuationLinesAndLowerCaseCommandsLeaveTheGroupEmpty) {
+  for (const Bytes* frame : {&kContinuation, &kLowerCase}) ExpectEmptyGroup(Ftp(SweepAndDecode(*frame).get()));
 }
 
-TEST(FTPDecoder, ShortSegmentsAreDataEvenWhenTheyLookLikeAReply) {
-  auto m = MakeManager();
-  auto shortData = Decode(m.get(), kShort);
+TEST_F(FTPDecoder, ShortSegmentsAreDataEvenWhenTheyLookLikeAReply) {
+  auto shortData = SweepAndDecode(kShort);
   ExpectFields(Ftp(shortData.get()), {{"FTP Data", kTcpPayload, 3, "", "3 (0x3) Bytes Remaining"}});
   EXPECT_EQ(SummaryOf(Ftp(shortData.get())), "");
-  auto shortReply = Decode(m.get(), kShortReply);
+  auto shortReply = SweepAndDecode(kShortReply);
   ExpectFields(Ftp(shortReply.get()), {{"FTP Data", kTcpPayload, 4, "", "4 (0x4) Bytes Remaining"}});
-}
-
-TEST(FTPDecoder, EveryCaptureLengthOfEveryFrame) {
-  auto m = MakeManager();
-  for (const Bytes* frame : {&kUser, &kGreeting, &kTwoReplies, &kContinuation, &kLowerCase, &kShort, &kShortReply,
-                             &kBareCommand})
-    TruncationSweep(m.get(), *frame);
 }
 
 }  // namespace

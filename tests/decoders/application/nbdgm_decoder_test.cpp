@@ -24,51 +24,45 @@ const Bytes kUnknownType = DatagramFrame(Hex("20 00 1237 c0a80001 008a 0000"));
 
 const Node* Nbdg(IVELPacketsDecodingInfo* info) { return FindGroup(info, "NBDG - NetBIOS Datagram Service"); }
 
-TEST(NBDGMDecoder, DirectGroupDatagramShowsHeaderAndNames) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kAnnouncement);
+using NBDGMDecoder = DecoderTest;
+
+TEST_F(NBDGMDecoder, DirectGroupDatagramShowsHeaderAndNames) {
+  auto info = SweepAndDecode(kAnnouncement);
   const Node* nbdg = Nbdg(info.get());
-  ExpectFields(nbdg, {
-                         {"Message Type", kNbdg, 1, "17 (0x11)", "Direct Group"},
-                         {"Flags", kNbdg + 1, 1, "0000 0010"},
-                         {"Identification", kNbdg + 2, 2, "4660 (0x1234)"},
-                         {"Source IP", kNbdg + 4, 4, "192.168.0.1", "", VEL_DII_SOURCE_IP},
-                         {"Source Port", kNbdg + 8, 2, "138 (0x008A)"},
-                         {"Data Length", kNbdg + 10, 2, "187 (0x00BB)"},
-                         {"Packet Offset", kNbdg + 12, 2, "0 (0x0000)"},
-                         {"Source Name", kNbdg + 14, 34, "WORKSTATION1   <00>", "Workstation/Redirector"},
-                         {"Destination Name", kNbdg + 48, 34, "WORKGROUP      <1D>", "Local Master Browser"},
-                     });
-  ExpectFields(FindItem(nbdg, "Flags"), {
-                                            {"Node Type", kNbdg + 1, 1, ".... 00..", "B-node"},
-                                            {"First", kNbdg + 1, 1, ".... ..1."},
-                                            {"More", kNbdg + 1, 1, ".... ...0"},
-                                        });
+  ExpectFields(nbdg, {{"Message Type", kNbdg, 1, "17 (0x11)", "Direct Group"},
+                      {"Flags", kNbdg + 1, 1, "0000 0010"},
+                      {"Identification", kNbdg + 2, 2, "4660 (0x1234)"},
+                      {"Source IP", kNbdg + 4, 4, "192.168.0.1", "", VEL_DII_SOURCE_IP},
+                      {"Source Port", kNbdg + 8, 2, "138 (0x008A)"},
+                      {"Data Length", kNbdg + 10, 2, "187 (0x00BB)"},
+                      {"Packet Offset", kNbdg + 12, 2, "0 (0x0000)"},
+                      {"Source Name", kNbdg + 14, 34, "WORKSTATION1   <00>", "Workstation/Redirector"},
+                      {"Destination Name", kNbdg + 48, 34, "WORKGROUP      <1D>", "Local Master Browser"}});
+  ExpectFields(FindItem(nbdg, "Flags"), {{"Node Type", kNbdg + 1, 1, ".... 00..", "B-node"},
+                                         {"First", kNbdg + 1, 1, ".... ..1."},
+                                         {"More", kNbdg + 1, 1, ".... ...0"}});
   // The group ends where the user data begins, whoever takes it.
-  EXPECT_EQ(nbdg->startPos, kNbdg);
-  EXPECT_EQ(nbdg->length, kUserData - kNbdg);
+  ExpectItem(nbdg, kNbdg, kUserData - kNbdg, "");
   EXPECT_EQ(SummaryOf(nbdg), "");
 }
 
-TEST(NBDGMDecoder, UserDataOfFiveBytesOrMoreIsOfferedAsSmb) {
+TEST_F(NBDGMDecoder, UserDataOfFiveBytesOrMoreIsOfferedAsSmb) {
   ProbedGraph graph({1, 20, 45}, {45});
-  EXPECT_EQ(graph.OffersFor(kAnnouncement), (std::vector<COfferProbe::Offer>{{54, kUserData}}));
-  EXPECT_EQ(graph.OffersFor(DirectGroup(Hex("ff534d42 25"))), (std::vector<COfferProbe::Offer>{{54, kUserData}}));
+  EXPECT_EQ(graph.OffersFor(kAnnouncement), (Offers{{54, kUserData}}));
+  EXPECT_EQ(graph.OffersFor(DirectGroup(Hex("ff534d42 25"))), (Offers{{54, kUserData}}));
   EXPECT_TRUE(graph.OffersFor(DirectGroup(Hex("ff534d42"))).empty());
   // Direct unique and broadcast datagrams carry user data too; the others do not.
-  Bytes broadcast = kAnnouncement;
-  broadcast[kNbdg] = 0x12;
-  EXPECT_EQ(graph.OffersFor(broadcast), (std::vector<COfferProbe::Offer>{{54, kUserData}}));
-  Bytes unique = kAnnouncement;
-  unique[kNbdg] = 0x10;
-  EXPECT_EQ(graph.OffersFor(unique), (std::vector<COfferProbe::Offer>{{54, kUserData}}));
+  for (uint8_t type : {0x10, 0x12}) {
+    Bytes frame = kAnnouncement;
+    frame[kNbdg] = type;
+    EXPECT_EQ(graph.OffersFor(frame), (Offers{{54, kUserData}})) << type;
+  }
   EXPECT_TRUE(graph.OffersFor(kQueryRequest).empty());
   EXPECT_TRUE(graph.OffersFor(kError).empty());
 }
 
-TEST(NBDGMDecoder, ErrorAndQueryDatagramsAreSummarised) {
-  auto m = MakeManager();
-  auto error = Decode(m.get(), kError);
+TEST_F(NBDGMDecoder, ErrorAndQueryDatagramsAreSummarised) {
+  auto error = SweepAndDecode(kError);
   const Node* nbdg = Nbdg(error.get());
   EXPECT_EQ(CommentOf(FindItem(nbdg, "Message Type")), "ERROR");
   EXPECT_EQ(CommentOf(ItemAt(error.get(), {"NBDG - ", "Flags", "Node Type"})), "NBDD");
@@ -76,22 +70,21 @@ TEST(NBDGMDecoder, ErrorAndQueryDatagramsAreSummarised) {
   EXPECT_EQ(SummaryOf(nbdg), "ERROR Destination name not present");
   EXPECT_EQ(nbdg->length, 11u);
 
-  auto query = Decode(m.get(), kQueryRequest);
+  auto query = SweepAndDecode(kQueryRequest);
   nbdg = Nbdg(query.get());
-  EXPECT_EQ(ChildNames(nbdg), (std::vector<std::string>{"Message Type", "Flags", "Identification", "Source IP",
-                                                        "Source Port", "Destination Name"}));
+  EXPECT_EQ(ChildNames(nbdg),
+            (Names{"Message Type", "Flags", "Identification", "Source IP", "Source Port", "Destination Name"}));
   ExpectItem(FindItem(nbdg, "Destination Name"), kNbdg + 10, 34, "FILESERVER     <20>", "Server service");
   EXPECT_EQ(SummaryOf(nbdg), "QUERY REQUEST");
   EXPECT_EQ(nbdg->length, 44u);
 
-  auto negative = Decode(m.get(), kNegativeQueryResponse);
+  auto negative = SweepAndDecode(kNegativeQueryResponse);
   EXPECT_EQ(SummaryOf(Nbdg(negative.get())), "Datagram positive query response");
   EXPECT_EQ(CommentOf(ItemAt(negative.get(), {"NBDG - ", "Flags", "Node Type"})), "P-node");
 }
 
-TEST(NBDGMDecoder, UnknownTypeShowsTheHeaderAlone) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kUnknownType);
+TEST_F(NBDGMDecoder, UnknownTypeShowsTheHeaderAlone) {
+  auto info = SweepAndDecode(kUnknownType);
   const Node* nbdg = Nbdg(info.get());
   EXPECT_EQ(ChildNames(nbdg).back(), "Source Port");
   EXPECT_EQ(CommentOf(FindItem(nbdg, "Message Type")), "");
@@ -101,19 +94,9 @@ TEST(NBDGMDecoder, UnknownTypeShowsTheHeaderAlone) {
   // An error code without a name.
   Bytes unnamed = kError;
   unnamed.back() = 0x85;
-  auto error = Decode(m.get(), unnamed);
-  EXPECT_EQ(CommentOf(FindItem(Nbdg(error.get()), "Error Code")), "");
+  auto error = DecodeFrame(unnamed);
+  ExpectValue(Nbdg(error.get()), "Error Code", "133 (0x85)");
   EXPECT_EQ(SummaryOf(Nbdg(error.get())), "ERROR ");
-}
-
-TEST(NBDGMDecoder, RegisteredFourteenthInTheModuleList) {
-  ExpectModuleListEntry("{41D20F53-E8C2-421F-A72B-89449E7CBBC5}", 14, u"NBDGM Decoder", u"NBDGM Decoder Module");
-}
-
-TEST(NBDGMDecoder, EveryCaptureLengthOfEveryFrame) {
-  auto m = MakeManager();
-  for (const Bytes* frame : {&kAnnouncement, &kError, &kQueryRequest, &kNegativeQueryResponse, &kUnknownType})
-    TruncationSweep(m.get(), *frame);
 }
 
 }  // namespace

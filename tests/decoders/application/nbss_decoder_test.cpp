@@ -22,112 +22,90 @@ const Bytes kUnknownType = SessionFrame(Hex("90 00 0002 abcd"));
 
 const Node* Nbss(IVELPacketsDecodingInfo* info) { return FindGroup(info, "NBSS - NetBIOS Session Service"); }
 
-TEST(NBSSDecoder, SessionRequestShowsBothNames) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kRequest);
+using NBSSDecoder = DecoderTest;
+
+TEST_F(NBSSDecoder, SessionRequestShowsBothNames) {
+  auto info = SweepAndDecode(kRequest);
   const Node* nbss = Nbss(info.get());
-  ExpectFields(nbss, {
-                         {"Type", kNbss, 1, "129 (0x81)", "Session Request"},
-                         {"Flags", kNbss + 1, 1, "0000 0000"},
-                         {"Length", kNbss + 2, 2, "68 (0x000044)"},
-                         {"Called Name", kNbss + 4, 34, "*SMBSERVER     <20>", "Server service"},
-                         {"Calling Name", kNbss + 38, 34, "CLIENT         <00>", "Workstation/Redirector"},
-                     });
+  ExpectFields(nbss, {{"Type", kNbss, 1, "129 (0x81)", "Session Request"},
+                      {"Flags", kNbss + 1, 1, "0000 0000"},
+                      {"Length", kNbss + 2, 2, "68 (0x000044)"},
+                      {"Called Name", kNbss + 4, 34, "*SMBSERVER     <20>", "Server service"},
+                      {"Calling Name", kNbss + 38, 34, "CLIENT         <00>", "Workstation/Redirector"}});
   ExpectFields(FindItem(nbss, "Flags"), {{"Length Extension", kNbss + 1, 1, ".... ...0"}});
-  EXPECT_EQ(FindItem(nbss, "Flags")->isGroup, 1);
   EXPECT_EQ(SummaryOf(nbss), "Session Request");
-  EXPECT_EQ(nbss->startPos, kNbss);
-  EXPECT_EQ(nbss->length, 72u);
+  ExpectItem(nbss, kNbss, 72, "");
 }
 
-TEST(NBSSDecoder, ResponsesAndKeepAliveAreSummarisedByType) {
-  auto m = MakeManager();
-  auto positive = Decode(m.get(), kPositive);
-  EXPECT_EQ(ChildNames(Nbss(positive.get())), (std::vector<std::string>{"Type", "Flags", "Length"}));
+TEST_F(NBSSDecoder, ResponsesAndKeepAliveAreSummarisedByType) {
+  auto positive = SweepAndDecode(kPositive);
+  EXPECT_EQ(ChildNames(Nbss(positive.get())), (Names{"Type", "Flags", "Length"}));
   EXPECT_EQ(SummaryOf(Nbss(positive.get())), "Positive Session Reponse");
 
-  auto negative = Decode(m.get(), kNegative);
+  auto negative = SweepAndDecode(kNegative);
   const Node* nbss = Nbss(negative.get());
   ExpectItem(FindItem(nbss, "Error Code"), kNbss + 4, 1, "130 (0x82)", "Called name not present");
   EXPECT_EQ(SummaryOf(nbss), "Negative Session Response Called name not present");
   EXPECT_EQ(nbss->length, 5u);
 
-  auto retarget = Decode(m.get(), kRetarget);
+  auto retarget = SweepAndDecode(kRetarget);
   nbss = Nbss(retarget.get());
   ExpectItem(FindItem(nbss, "IP Address"), kNbss + 4, 4, "10.0.0.5");
   EXPECT_EQ(FindItem(nbss, "IP Address")->type, uint32_t{VEL_DII_IP_ADRESS});
   ExpectItem(FindItem(nbss, "Port"), kNbss + 8, 2, "139 (0x008B)");
   EXPECT_EQ(SummaryOf(nbss), "Retarget Session Response");
 
-  auto keepAlive = Decode(m.get(), kKeepAlive);
-  nbss = Nbss(keepAlive.get());
-  EXPECT_EQ(ChildNames(nbss), (std::vector<std::string>{"Type", "Flags", "Length"}));
-  EXPECT_EQ(CommentOf(FindItem(nbss, "Type")), "Session Keep Alive");
-  EXPECT_EQ(SummaryOf(nbss), "Session Keep Alive");
-  EXPECT_EQ(nbss->length, 4u);
-
-  // A type without a name: no comment, no summary, nothing after the header.
-  auto unknown = Decode(m.get(), kUnknownType);
-  nbss = Nbss(unknown.get());
-  EXPECT_EQ(CommentOf(FindItem(nbss, "Type")), "");
-  EXPECT_EQ(SummaryOf(nbss), "");
-  EXPECT_EQ(nbss->length, 4u);
+  // Keep-alive, and a type without a name (no comment, no summary): nothing after the header.
+  for (auto [frame, name] : {std::pair{&kKeepAlive, "Session Keep Alive"}, std::pair{&kUnknownType, ""}}) {
+    auto info = SweepAndDecode(*frame);
+    nbss = Nbss(info.get());
+    EXPECT_EQ(ChildNames(nbss), (Names{"Type", "Flags", "Length"}));
+    EXPECT_EQ(CommentOf(FindItem(nbss, "Type")), name);
+    EXPECT_EQ(SummaryOf(nbss), name);
+    EXPECT_EQ(nbss->length, 4u);
+  }
 }
 
-TEST(NBSSDecoder, LengthExtensionBitGivesSeventeenBits) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kLongMessage);
+TEST_F(NBSSDecoder, LengthExtensionBitGivesSeventeenBits) {
+  auto info = SweepAndDecode(kLongMessage);
   const Node* nbss = Nbss(info.get());
   EXPECT_EQ(ValueOf(FindItem(nbss, "Flags")), "0000 0001");
   EXPECT_EQ(ValueOf(ItemAt(info.get(), {"NBSS - ", "Flags", "Length Extension"})), ".... ...1");
   EXPECT_EQ(ValueOf(FindItem(nbss, "Length")), "65540 (0x010004)");
 }
 
-TEST(NBSSDecoder, OnlySessionMessagesOfferTheirPayloadAsSmb) {
+TEST_F(NBSSDecoder, OnlySessionMessagesOfferTheirPayloadAsSmb) {
   ProbedGraph graph({1, 2, 46}, {46});
-  EXPECT_EQ(graph.OffersFor(kLongMessage), (std::vector<COfferProbe::Offer>{{54, kNbss + 4}}));
-  EXPECT_EQ(graph.OffersFor(kSmb2Message), (std::vector<COfferProbe::Offer>{{54, kNbss + 4}}));
+  EXPECT_EQ(graph.OffersFor(kLongMessage), (Offers{{54, kNbss + 4}}));
+  EXPECT_EQ(graph.OffersFor(kSmb2Message), (Offers{{54, kNbss + 4}}));
   EXPECT_TRUE(graph.OffersFor(kHeaderOnly).empty());
   EXPECT_TRUE(graph.OffersFor(kRequest).empty());
   EXPECT_TRUE(graph.OffersFor(kUnknownType).empty());
 }
 
-TEST(NBSSDecoder, PayloadNobodyTakesLeavesTheSessionHeader) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kSmb2Message);
+TEST_F(NBSSDecoder, PayloadNobodyTakesLeavesTheSessionHeader) {
+  auto info = SweepAndDecode(kSmb2Message);
   const Node* nbss = Nbss(info.get());
   EXPECT_EQ(GroupNames(info.get()).back(), "NBSS - NetBIOS Session Service");
-  EXPECT_EQ(ChildNames(nbss), (std::vector<std::string>{"Type", "Flags", "Length"}));
+  EXPECT_EQ(ChildNames(nbss), (Names{"Type", "Flags", "Length"}));
   EXPECT_EQ(CommentOf(FindItem(nbss, "Type")), "Session Message");
   EXPECT_EQ(SummaryOf(nbss), "");
   EXPECT_EQ(nbss->length, 4u);
+  EXPECT_EQ(ChildNames(Nbss(SweepAndDecode(kHeaderOnly).get())), (Names{"Type", "Flags", "Length"}));
 }
 
-TEST(NBSSDecoder, RegisteredSixteenthInTheModuleList) {
-  ExpectModuleListEntry("{EB09F69E-C987-4862-9B16-628F3AF803B1}", 16, u"NBSS Decoder", u"NBSS Decoder Module");
-}
-
-TEST(NBSSDecoder, EveryCaptureLengthOfEveryFrame) {
-  auto m = MakeManager();
-  for (const Bytes* frame : {&kRequest, &kPositive, &kNegative, &kRetarget, &kKeepAlive, &kLongMessage,
-                             &kSmb2Message, &kHeaderOnly, &kUnknownType})
-    TruncationSweep(m.get(), *frame);
-}
-
-TEST(NBSSDecoder, RealSessionMessagesOverPort445) {
-  auto m = MakeManager();
-  SweepCapture(m.get(), "tcpdump/smb_data_print-segv.pcap");
+TEST_F(NBSSDecoder, RealSessionMessagesOverPort445) {
   std::vector<Bytes> frames = ReadPcapFrames("tcpdump/smb_data_print-segv.pcap");
   ASSERT_FALSE(frames.empty());
-  auto info = Decode(m.get(), frames[0]);
+  for (const Bytes& frame : frames) TruncationSweep(m_.get(), frame);
+  auto info = DecodeFrame(frames[0]);
   const Node* nbss = Nbss(info.get());
   ExpectItem(FindItem(nbss, "Type"), kNbss, 1, "0 (0x00)", "Session Message");
   ExpectItem(FindItem(nbss, "Length"), kNbss + 2, 2, "84 (0x000054)");
   EXPECT_EQ(nbss->length, 4u);
 
   ProbedGraph graph({1, 2, 46}, {46});
-  for (const Bytes& frame : frames)
-    EXPECT_EQ(graph.OffersFor(frame), (std::vector<COfferProbe::Offer>{{54, kNbss + 4}}));
+  for (const Bytes& frame : frames) EXPECT_EQ(graph.OffersFor(frame), (Offers{{54, kNbss + 4}}));
 }
 
 }  // namespace

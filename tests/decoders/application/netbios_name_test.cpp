@@ -30,58 +30,50 @@ const Bytes kScoped = SessionRequest(
     NetBIOSName("", 0xBF));
 const Bytes kPlain = SessionRequest(NetBIOSName("*SMBSERVER", 0x20), NetBIOSName("CLIENT", 0x00));
 
-TEST(NetBIOSName, CompressionPointerRepeatsTheEarlierName) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kCompressed);
+using NetBIOSNames = DecoderTest;
+
+TEST_F(NetBIOSNames, CompressionPointerRepeatsTheEarlierName) {
+  auto info = SweepAndDecode(kCompressed);
   ExpectItem(Called(info.get()), kCalled, 34, "FILESERVER     <20>", "Server service");
   ExpectItem(Calling(info.get()), kCalled + 34, 2, "FILESERVER     <20>", "Compressed Name");
   EXPECT_EQ(FindGroup(info.get(), "NBSS - ")->length, 40u);
 }
 
-TEST(NetBIOSName, PointersThatDoNotPointBackAreNotFollowed) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kNotBackwards);
+TEST_F(NetBIOSNames, PointersThatDoNotPointBackAreNotFollowed) {
+  auto info = SweepAndDecode(kNotBackwards);
   ExpectItem(Called(info.get()), kCalled, 2, "", "Compression pointer not followed");
   ExpectItem(Calling(info.get()), kCalled + 2, 2, "", "Compression pointer not followed");
 }
 
-TEST(NetBIOSName, ScopeLabelsAreDecodedInPairsAfterTheSuffix) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kScoped);
+TEST_F(NetBIOSNames, ScopeLabelsAreDecodedInPairsAfterTheSuffix) {
+  auto info = SweepAndDecode(kScoped);
   // Control bytes show as '.'; every scope byte is shown like a suffix, and
   // the last one the table describes (0x31) gives the comment. The lone last
   // letter of an odd label has no pair.
-  ExpectItem(Called(info.get()), kCalled, 46, "..__MSBROWSE__.<01>.<D4><31><8E>.<2E>",
-             "Modem sharing client service");
+  ExpectItem(Called(info.get()), kCalled, 46, "..__MSBROWSE__.<01>.<D4><31><8E>.<2E>", "Modem sharing client service");
   ExpectItem(Calling(info.get()), kCalled + 46, 34, "               <BF>", "Network Monitor Analyzer");
 }
 
-TEST(NetBIOSName, NameCutByTheCaptureIsShownAsFarAsItGoes) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kPlain, kCalled + 20);
+TEST_F(NetBIOSNames, NameCutByTheCaptureIsShownAsFarAsItGoes) {
+  auto info = Decode(m_.get(), kPlain, kCalled + 20);
   const Node* nbss = FindGroup(info.get(), "NBSS - ");
-  EXPECT_EQ(ChildNames(nbss), (std::vector<std::string>{"Type", "Flags", "Length", "Called Name", "Truncated"}));
+  EXPECT_EQ(ChildNames(nbss), (Names{"Type", "Flags", "Length", "Called Name", "Truncated"}));
   ExpectItem(Called(info.get()), kCalled, 20, "*SMBSERVE");
   ExpectItem(FindItem(nbss, "Truncated"), kCalled, 20, "",
              "Frame ends here: 20 of the 34 bytes this field needs were captured");
   EXPECT_EQ(nbss->length, 24u);
 
   // Only the zero byte is missing.
-  auto noEnd = Decode(m.get(), kPlain, kCalled + 34 + 33);
+  auto noEnd = Decode(m_.get(), kPlain, kCalled + 34 + 33);
   ExpectItem(Calling(noEnd.get()), kCalled + 34, 33, "CLIENT         <00>", "Workstation/Redirector");
   EXPECT_EQ(CommentOf(FindItem(FindGroup(noEnd.get(), "NBSS - "), "Truncated")),
             "Frame ends here: 33 of the 34 bytes this field needs were captured");
 
   // Half a pointer.
-  auto halfPointer = Decode(m.get(), kCompressed, kCalled + 35);
+  auto halfPointer = Decode(m_.get(), kCompressed, kCalled + 35);
   ExpectItem(Calling(halfPointer.get()), kCalled + 34, 1, "");
   EXPECT_EQ(CommentOf(FindItem(FindGroup(halfPointer.get(), "NBSS - "), "Truncated")),
             "Frame ends here: 1 of the 2 bytes this field needs were captured");
-}
-
-TEST(NetBIOSName, EveryCaptureLengthOfEveryFrame) {
-  auto m = MakeManager();
-  for (const Bytes* frame : {&kCompressed, &kNotBackwards, &kScoped, &kPlain}) TruncationSweep(m.get(), *frame);
 }
 
 }  // namespace

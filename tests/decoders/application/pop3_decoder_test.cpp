@@ -3,7 +3,6 @@
 namespace vel::test {
 namespace {
 
-
 const Node* Pop3(IVELPacketsDecodingInfo* info) { return FindGroup(info, "POP3 - Post Office Protocol"); }
 
 const Bytes kGreeting = TcpFromServer(110, "+OK POP3 server ready\r\n");
@@ -15,43 +14,33 @@ const Bytes kTop = TcpToServer(110, "TOP 1 10\r\n");
 const Bytes kBareOk = TcpFromServer(110, "+OK");
 const Bytes kFourBytes = TcpToServer(110, "abc\n");
 
-TEST(POP3Decoder, PositiveReplyIsAResponse) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kGreeting);
+using POP3Decoder = DecoderTest;
+
+TEST_F(POP3Decoder, PositiveReplyIsAResponse) {
+  auto info = SweepAndDecode(kGreeting);
   ExpectFields(Pop3(info.get()), {{"Response", kTcpPayload, 23, "+OK POP3 server ready"}});
   EXPECT_EQ(SummaryOf(Pop3(info.get())), "S: +OK POP3 server ready");
   EXPECT_EQ(Pop3(info.get())->length, 23u);
 }
 
-TEST(POP3Decoder, CommandsInAnyLetterCase) {
-  auto m = MakeManager();
-  auto user = Decode(m.get(), kUser);
+TEST_F(POP3Decoder, CommandsInAnyLetterCase) {
+  auto user = SweepAndDecode(kUser);
   ExpectFields(Pop3(user.get()), {{"Request command", kTcpPayload, 10, "user bob"}});
   EXPECT_EQ(SummaryOf(Pop3(user.get())), "C: user bob");
-  auto top = Decode(m.get(), kTop);
+  auto top = SweepAndDecode(kTop);
   EXPECT_EQ(SummaryOf(Pop3(top.get())), "C: TOP 1 10");
 }
 
-TEST(POP3Decoder, NegativeRepliesNumberedRepliesAndListingsLeaveTheGroupEmpty) {
-  auto m = MakeManager();
+TEST_F(POP3Decoder, NegativeRepliesNumberedRepliesAndListingsLeaveTheGroupEmpty) {
   // Four bytes are already past the short-data limit.
-  for (const Bytes* frame : {&kError, &kNumbered, &kListing, &kFourBytes}) {
-    auto info = Decode(m.get(), *frame);
-    ExpectEmptyGroup(Pop3(info.get()));
-  }
+  for (const Bytes* frame : {&kError, &kNumbered, &kListing, &kFourBytes})
+    ExpectEmptyGroup(Pop3(SweepAndDecode(*frame).get()));
 }
 
-TEST(POP3Decoder, ThreeBytesAreDataBeforeTheyAreTestedAsAReply) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kBareOk);
+TEST_F(POP3Decoder, ThreeBytesAreDataBeforeTheyAreTestedAsAReply) {
+  auto info = SweepAndDecode(kBareOk);
   ExpectFields(Pop3(info.get()), {{"POP3 Data", kTcpPayload, 3, "", "3 (0x3) Bytes Remaining"}});
   EXPECT_EQ(SummaryOf(Pop3(info.get())), "");
-}
-
-TEST(POP3Decoder, EveryCaptureLengthOfEveryFrame) {
-  auto m = MakeManager();
-  for (const Bytes* frame : {&kGreeting, &kError, &kNumbered, &kListing, &kUser, &kTop, &kBareOk, &kFourBytes})
-    TruncationSweep(m.get(), *frame);
 }
 
 }  // namespace

@@ -70,9 +70,10 @@ const Bytes kLongCommunity = SnmpFrame("300c 020100 0440 707562");
 
 const Node* Snmp(IVELPacketsDecodingInfo* info) { return FindGroup(info, "SNMP - Simple Network Management Protocol"); }
 
-TEST(SNMPDecoder, VersionOneGetRequest) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kV1Get);
+using SNMPDecoder = DecoderTest;
+
+TEST_F(SNMPDecoder, VersionOneGetRequest) {
+  auto info = SweepAndDecode(kV1Get);
   const Node* snmp = Snmp(info.get());
   EXPECT_EQ(snmp->startPos, P);
   EXPECT_EQ(snmp->length, 41u);
@@ -88,16 +89,16 @@ TEST(SNMPDecoder, VersionOneGetRequest) {
                      {"Error Status", P + 21, 1, "0 (0x00)", "No error"},
                      {"Error Index", P + 24, 1, "0 (0x00)"},
                      {"Variable Binding List", P + 27, 14, ""}});
-  const Node* binding = ItemAt(info.get(), {"SNMP", "Data", "Get-request", "Variable Binding List", "Variable Binding 1"});
+  const Node* binding =
+      ItemAt(info.get(), {"SNMP", "Data", "Get-request", "Variable Binding List", "Variable Binding 1"});
   ExpectItem(binding, P + 29, 12, "");
   ExpectFields(binding, {{"Object Name", P + 31, 8, "1.3.6.1.2.1.1.1.0"}, {"Value", P + 41, 0, "NULL"}});
   // Nothing is handed on: the SNMP group is the last one.
   EXPECT_EQ(GroupNames(info.get()).back(), "SNMP - Simple Network Management Protocol");
 }
 
-TEST(SNMPDecoder, ResponseShowsEachValueByItsType) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kV2Response);
+TEST_F(SNMPDecoder, ResponseShowsEachValueByItsType) {
+  auto info = SweepAndDecode(kV2Response);
   const Node* snmp = Snmp(info.get());
   EXPECT_EQ(SummaryOf(snmp), "Get-response");
   EXPECT_EQ(CommentOf(FindItem(snmp, "Version")), "v2c");
@@ -144,35 +145,32 @@ TEST(SNMPDecoder, ResponseShowsEachValueByItsType) {
   EXPECT_EQ(last->startPos + last->length, kV2Response.size());
 }
 
-TEST(SNMPDecoder, VersionOneTrap) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kV1Trap);
+TEST_F(SNMPDecoder, VersionOneTrap) {
+  auto info = SweepAndDecode(kV1Trap);
   EXPECT_EQ(SummaryOf(Snmp(info.get())), "Trap");
   ExpectFields(ItemAt(info.get(), {"SNMP", "Data", "Trap"}), {{"Enterprise", P + 17, 6, "1.3.6.1.4.1.9"},
-                                                               {"Agent Address", P + 25, 4, "192.168.1.1"},
-                                                               {"Generic Trap", P + 31, 1, "linkDown"},
-                                                               {"Specific Trap", P + 34, 1, "0"},
-                                                               {"Timestamp", P + 37, 3, "100000"},
-                                                               {"Variable Binding List", P + 42, 17, ""}});
+                                                              {"Agent Address", P + 25, 4, "192.168.1.1"},
+                                                              {"Generic Trap", P + 31, 1, "linkDown"},
+                                                              {"Specific Trap", P + 34, 1, "0"},
+                                                              {"Timestamp", P + 37, 3, "100000"},
+                                                              {"Variable Binding List", P + 42, 17, ""}});
   const Node* binding = ItemAt(info.get(), {"SNMP", "Data", "Trap", "Variable Binding List", "Variable Binding 1"});
   ExpectFields(binding, {{"Object Name", P + 46, 10, "1.3.6.1.2.1.2.2.1.1.2"}, {"Value", P + 58, 1, "2"}});
 }
 
-TEST(SNMPDecoder, GetBulkRequest) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kV2Bulk);
+TEST_F(SNMPDecoder, GetBulkRequest) {
+  auto info = SweepAndDecode(kV2Bulk);
   EXPECT_EQ(SummaryOf(Snmp(info.get())), "Get-BulkRequest");
   EXPECT_EQ(ValueOf(ItemAt(info.get(), {"SNMP", "Community"})), "private");
   EXPECT_EQ(ValueOf(ItemAt(info.get(), {"SNMP", "Data"})), "Get-BulkRequest");
   ExpectFields(ItemAt(info.get(), {"SNMP", "Data", "Get-BulkRequest"}), {{"Request ID", P + 18, 1, "42"},
-                                                                          {"Non Repeaters", P + 21, 1, "0"},
-                                                                          {"Max Repetitions", P + 24, 1, "10"},
-                                                                          {"Variable Binding List", P + 27, 13, ""}});
+                                                                         {"Non Repeaters", P + 21, 1, "0"},
+                                                                         {"Max Repetitions", P + 24, 1, "10"},
+                                                                         {"Variable Binding List", P + 27, 13, ""}});
 }
 
-TEST(SNMPDecoder, LongFormLengthsMoveEveryStartAndAnEmptyListAddsNoGroup) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kLongForms);
+TEST_F(SNMPDecoder, LongFormLengthsMoveEveryStartAndAnEmptyListAddsNoGroup) {
+  auto info = SweepAndDecode(kLongForms);
   const Node* snmp = Snmp(info.get());
   EXPECT_EQ(snmp->length, 34u);
   ExpectFields(snmp, {{"Version", P + 7, 1, "1 (0x01)", "v2c"},
@@ -184,9 +182,8 @@ TEST(SNMPDecoder, LongFormLengthsMoveEveryStartAndAnEmptyListAddsNoGroup) {
                 {"Error Index", P + 31, 1, "0 (0x00)"}});
 }
 
-TEST(SNMPDecoder, ObjectIdentifiersAndBindingsThatCarryMore) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kOidsAndAlignment);
+TEST_F(SNMPDecoder, ObjectIdentifiersAndBindingsThatCarryMore) {
+  auto info = SweepAndDecode(kOidsAndAlignment);
   const Node* list = ItemAt(info.get(), {"SNMP", "Data", "Get-response", "Variable Binding List"});
   ASSERT_EQ(list->Children().size(), 4u);
   EXPECT_EQ(ValueOf(FindItem(Child(list, 0), "Object Name")), "3.0.840.4294967295.1.1");
@@ -198,9 +195,8 @@ TEST(SNMPDecoder, ObjectIdentifiersAndBindingsThatCarryMore) {
   ExpectFields(Child(list, 3), {{"Object Name", P + 81, 8, "1.3.6.1.2.1.1.7.0"}, {"Value", P + 91, 1, "3"}});
 }
 
-TEST(SNMPDecoder, UnknownPduTagsAndReportsLeaveThePduGroupEmpty) {
-  auto m = MakeManager();
-  auto unknown = Decode(m.get(), kUnknownPdu);
+TEST_F(SNMPDecoder, UnknownPduTagsAndReportsLeaveThePduGroupEmpty) {
+  auto unknown = SweepAndDecode(kUnknownPdu);
   const Node* snmp = Snmp(unknown.get());
   EXPECT_EQ(SummaryOf(snmp), "");
   const Node* data = ItemAt(unknown.get(), {"SNMP", "Data"});
@@ -209,25 +205,24 @@ TEST(SNMPDecoder, UnknownPduTagsAndReportsLeaveThePduGroupEmpty) {
   EXPECT_EQ(Narrow(Child(data, 0)->Name()), "");
   EXPECT_TRUE(Child(data, 0)->Children().empty());
 
-  auto report = Decode(m.get(), kReport);
+  auto report = SweepAndDecode(kReport);
   EXPECT_EQ(SummaryOf(Snmp(report.get())), "Report");
   EXPECT_TRUE(ItemAt(report.get(), {"SNMP", "Data", "Report"})->Children().empty());
 }
 
-TEST(SNMPDecoder, LengthOfMoreThanFourBytesEndsTheMessage) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kLengthTooLong);
+TEST_F(SNMPDecoder, LengthOfMoreThanFourBytesEndsTheMessage) {
+  auto info = SweepAndDecode(kLengthTooLong);
   const Node* snmp = Snmp(info.get());
-  EXPECT_EQ(ChildNames(snmp), (std::vector<std::string>{"Version", "Community", "Data", "Unreadable Element"}));
+  EXPECT_EQ(ChildNames(snmp), (Names{"Version", "Community", "Data", "Unreadable Element"}));
   ExpectItem(Child(snmp, 3), P + 38, 2, "", "Its length takes 5 bytes, more than 4: the message ends here");
   EXPECT_EQ(snmp->length, 46u);
-  const Node* binding = ItemAt(info.get(), {"SNMP", "Data", "Get-request", "Variable Binding List", "Variable Binding 1"});
-  EXPECT_EQ(ChildNames(binding), (std::vector<std::string>{"Object Name"}));
+  const Node* binding =
+      ItemAt(info.get(), {"SNMP", "Data", "Get-request", "Variable Binding List", "Variable Binding 1"});
+  EXPECT_EQ(ChildNames(binding), (Names{"Object Name"}));
 }
 
-TEST(SNMPDecoder, LengthsBeyondTheDatagramEndTheWalkWithWhatWasShown) {
-  auto m = MakeManager();
-  auto lying = Decode(m.get(), kLyingList);
+TEST_F(SNMPDecoder, LengthsBeyondTheDatagramEndTheWalkWithWhatWasShown) {
+  auto lying = SweepAndDecode(kLyingList);
   const Node* snmp = Snmp(lying.get());
   EXPECT_EQ(ChildNames(snmp).back(), "Truncated");
   const Node* list = ItemAt(lying.get(), {"SNMP", "Data", "Get-request", "Variable Binding List"});
@@ -235,33 +230,25 @@ TEST(SNMPDecoder, LengthsBeyondTheDatagramEndTheWalkWithWhatWasShown) {
   ASSERT_EQ(list->Children().size(), 1u);
   EXPECT_EQ(ValueOf(FindItem(Child(list, 0), "Value")), "NULL");
 
-  auto community = Decode(m.get(), kLongCommunity);
+  auto community = SweepAndDecode(kLongCommunity);
   snmp = Snmp(community.get());
-  EXPECT_EQ(ChildNames(snmp), (std::vector<std::string>{"Version", "Truncated"}));
+  EXPECT_EQ(ChildNames(snmp), (Names{"Version", "Truncated"}));
   EXPECT_EQ(CommentOf(Child(snmp, 1)), "Frame ends here: 3 of the 64 bytes this field needs were captured");
   EXPECT_EQ(snmp->length, 10u);
 }
 
 // A DHCPv6 message sent from port 161: the walk reads its bytes as BER until a
 // length that takes 27 bytes.
-TEST(SNMPDecoder, CaptureOfOtherTrafficOnTheSnmpPort) {
-  auto m = MakeManager();
+TEST_F(SNMPDecoder, CaptureOfOtherTrafficOnTheSnmpPort) {
   std::vector<Bytes> frames = ReadPcapFrames("tcpdump/ip6-snmp-oid-unsigned.pcap");
   ASSERT_EQ(frames.size(), 1u);
-  auto info = Decode(m.get(), frames[0]);
+  auto info = DecodeFrame(frames[0]);
   const Node* snmp = Snmp(info.get());
   EXPECT_EQ(snmp->startPos, kUdp6Payload);
   EXPECT_EQ(ChildNames(snmp).back(), "Unreadable Element");
   EXPECT_EQ(CommentOf(FindItem(snmp, "Unreadable Element")),
             "Its length takes 27 bytes, more than 4: the message ends here");
-  SweepCapture(m.get(), "tcpdump/ip6-snmp-oid-unsigned.pcap");
-}
-
-TEST(SNMPDecoder, EveryFrameSurvivesTruncation) {
-  auto m = MakeManager();
-  for (const Bytes* frame : {&kV1Get, &kV2Response, &kV1Trap, &kV2Bulk, &kLongForms, &kOidsAndAlignment, &kUnknownPdu,
-                             &kReport, &kLengthTooLong, &kLyingList, &kLongCommunity})
-    TruncationSweep(m.get(), *frame);
+  SweepCapture(m_.get(), "tcpdump/ip6-snmp-oid-unsigned.pcap");
 }
 
 }  // namespace

@@ -1,4 +1,3 @@
-#include "engine/class_table.h"
 #include "test_support.h"
 
 namespace vel::test {
@@ -44,12 +43,13 @@ const Bytes kApplicationData = FromServer(
 const Node* Ssl(IVELPacketsDecodingInfo* info) { return FindGroup(info, "SSL - Secure Sockets Layer"); }
 const Node* Record(IVELPacketsDecodingInfo* info, size_t i) { return Child(Ssl(info), i); }
 
-TEST(SSLDecoder, ClientHelloShowsTheHelloUpToTheCompressionMethods) {
+using SSLDecoder = DecoderTest;
+
+TEST_F(SSLDecoder, ClientHelloShowsTheHelloUpToTheCompressionMethods) {
   TimeZone utc("UTC");
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kClientHello);
+  auto info = SweepAndDecode(kClientHello);
   const Node* ssl = Ssl(info.get());
-  EXPECT_EQ(ChildNames(ssl), std::vector<std::string>{"TLSv1 Record Layer"});
+  EXPECT_EQ(ChildNames(ssl), Names{"TLSv1 Record Layer"});
   EXPECT_EQ(SummaryOf(ssl), "Handshake Protocol");
   EXPECT_EQ(ssl->startPos, kTcpPayload);
   EXPECT_EQ(ssl->length, 0u);  // the layer sets no length of its own
@@ -76,36 +76,33 @@ TEST(SSLDecoder, ClientHelloShowsTheHelloUpToTheCompressionMethods) {
                                  {"Cipher Suites", 102, 2, "53 (0x0035)", "TLS_RSA_WITH_AES_256_CBC_SHA"}});
 }
 
-TEST(SSLDecoder, ServerHelloAndCertificateInOneSegment) {
+TEST_F(SSLDecoder, ServerHelloAndCertificateInOneSegment) {
   TimeZone utc("UTC");
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kServerHelloCertificate);
-  EXPECT_EQ(ChildNames(Ssl(info.get())), (std::vector<std::string>{"TLSv1 Record Layer", "TLSv1 Record Layer"}));
+  auto info = SweepAndDecode(kServerHelloCertificate);
+  EXPECT_EQ(ChildNames(Ssl(info.get())), (Names{"TLSv1 Record Layer", "TLSv1 Record Layer"}));
   EXPECT_EQ(SummaryOf(Ssl(info.get())), "Handshake Protocol, Handshake Protocol");
 
   const Node* serverHello = ItemAt(info.get(), {"SSL - ", "TLSv1 Record Layer", "Handshake Protocol"});
   ExpectItem(serverHello, 59, 74, "");
-  ExpectFields(serverHello,
-               {{"Handshake Type", 59, 1, "2 (0x02)", "Server Hello"},
-                {"Length", 60, 3, "000046", "70"},
-                {"Version", 63, 2, "769 (0x0301)", "TLS 1.0"},
-                {"Random", 65, 32, ""},
-                {"Session ID Length", 97, 1, "32 (0x20)"},
-                {"Session ID", 98, 32, "E0E1E2E3E4E5E6E7E8E9EAEBECEDEEEFF0F1F2F3F4F5F6F7F8F9FAFBFCFDFEFF"},
-                {"Cipher Suites", 130, 2, "47 (0x002F)", "TLS_RSA_WITH_AES_128_CBC_SHA"}});
+  ExpectFields(serverHello, {{"Handshake Type", 59, 1, "2 (0x02)", "Server Hello"},
+                             {"Length", 60, 3, "000046", "70"},
+                             {"Version", 63, 2, "769 (0x0301)", "TLS 1.0"},
+                             {"Random", 65, 32, ""},
+                             {"Session ID Length", 97, 1, "32 (0x20)"},
+                             {"Session ID", 98, 32, "E0E1E2E3E4E5E6E7E8E9EAEBECEDEEEFF0F1F2F3F4F5F6F7F8F9FAFBFCFDFEFF"},
+                             {"Cipher Suites", 130, 2, "47 (0x002F)", "TLS_RSA_WITH_AES_128_CBC_SHA"}});
   EXPECT_EQ(CommentOf(FindItem(serverHello, "GMT Unix Time")), "2020-09-13 12:26:41");
 
   // The compression method is passed over, so the next record starts right after it.
   const Node* certificate = Record(info.get(), 1);
   ExpectItem(certificate, 133, 31, "");
   EXPECT_EQ(ValueOf(Child(certificate, 2)), "26 (0x001A)");
-  ExpectFields(Child(certificate, 3), {{"Handshake Type", 138, 1, "11 (0x0B)", "Certificate"},
-                                       {"Length", 139, 3, "000016", "22"}});
+  ExpectFields(Child(certificate, 3),
+               {{"Handshake Type", 138, 1, "11 (0x0B)", "Certificate"}, {"Length", 139, 3, "000016", "22"}});
 }
 
-TEST(SSLDecoder, ChangeCipherSpecThenEncryptedHandshake) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kChangeCipherSpecFinished);
+TEST_F(SSLDecoder, ChangeCipherSpecThenEncryptedHandshake) {
+  auto info = SweepAndDecode(kChangeCipherSpecFinished);
   EXPECT_EQ(SummaryOf(Ssl(info.get())), "Change Cipher Spec Protocol, Handshake Protocol");
   const Node* changeCipherSpec = Record(info.get(), 0);
   ExpectItem(changeCipherSpec, 54, 6, "");
@@ -121,9 +118,8 @@ TEST(SSLDecoder, ChangeCipherSpecThenEncryptedHandshake) {
   ExpectFields(message, {{"Handshake Type", 65, 1, "138 (0x8A)"}, {"Length", 66, 3, "3F21C4", "4137412"}});
 }
 
-TEST(SSLDecoder, AlertNamesLevelAndDescription) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kFatalAlert);
+TEST_F(SSLDecoder, AlertNamesLevelAndDescription) {
+  auto info = SweepAndDecode(kFatalAlert);
   EXPECT_EQ(SummaryOf(Ssl(info.get())), "Alert protocol");
   ExpectFields(Record(info.get(), 0), {{"Content Type", 54, 1, "21 (0x15)", "Alert protocol"},
                                        {"Version", 55, 2, "769 (0x0301)", "TLS 1.0"},
@@ -132,7 +128,7 @@ TEST(SSLDecoder, AlertNamesLevelAndDescription) {
                                        {"Alert Description ", 60, 1, "40 (0x28)", "Handshake failure"}});
 
   // Unknown codes have no names; the record version is named independently.
-  auto odd = Decode(m.get(), FromServer("15 FEFD 0002 03 29"));
+  auto odd = SweepAndDecode(FromServer("15 FEFD 0002 03 29"));
   ExpectFields(Record(odd.get(), 0), {{"Content Type", 54, 1, "21 (0x15)", "Alert protocol"},
                                       {"Version", 55, 2, "65277 (0xFEFD)", "DTLS 1.2"},
                                       {"Length", 57, 2, "2 (0x0002)"},
@@ -140,28 +136,26 @@ TEST(SSLDecoder, AlertNamesLevelAndDescription) {
                                       {"Alert Description ", 60, 1, "41 (0x29)"}});
 }
 
-TEST(SSLDecoder, ApplicationDataAsHexCutAfterThirtyTwoBytes) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kApplicationData);
+TEST_F(SSLDecoder, ApplicationDataAsHexCutAfterThirtyTwoBytes) {
+  auto info = SweepAndDecode(kApplicationData);
   EXPECT_EQ(SummaryOf(Ssl(info.get())), "Application Data Protocol, Application Data Protocol");
-  ExpectFields(Record(info.get(), 0),
-               {{"Content Type", 54, 1, "23 (0x17)", "Application Data Protocol"},
-                {"Version", 55, 2, "771 (0x0303)", "TLS 1.2"},
-                {"Length", 57, 2, "64 (0x0040)"},
-                {"Encrypted Application Data", 59, 64,
-                 "000102030405060708090A0B0C0D0E0F101112131415161718191A1B1C1D1E1F..."}});
+  ExpectFields(Record(info.get(), 0), {{"Content Type", 54, 1, "23 (0x17)", "Application Data Protocol"},
+                                       {"Version", 55, 2, "771 (0x0303)", "TLS 1.2"},
+                                       {"Length", 57, 2, "64 (0x0040)"},
+                                       {"Encrypted Application Data", 59, 64,
+                                        "000102030405060708090A0B0C0D0E0F101112131415161718191A1B1C1D1E1F..."}});
   ExpectItem(Record(info.get(), 1), 123, 21, "");
   ExpectItem(Child(Record(info.get(), 1), 3), 128, 16, "F0F1F2F3F4F5F6F7F8F9FAFBFCFDFEFF");
 }
 
 // Summary names are joined as they come: an unnamed type adds nothing while
 // the summary is empty, and an empty name after it.
-TEST(SSLDecoder, SummaryJoinsEveryContentTypeName) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), FromServer("63 0301 0000  15 0301 0002 0100  18 0301 0000  01 0301 0000  15 0301 0002 020A"));
+TEST_F(SSLDecoder, SummaryJoinsEveryContentTypeName) {
+  auto info =
+      SweepAndDecode(FromServer("63 0301 0000  15 0301 0002 0100  18 0301 0000  01 0301 0000  15 0301 0002 020A"));
   EXPECT_EQ(ChildNames(Ssl(info.get())).size(), 5u);
   EXPECT_EQ(SummaryOf(Ssl(info.get())), "Alert protocol, Heartbeat Protocol, , Alert protocol");
-  EXPECT_EQ(ChildNames(Record(info.get(), 0)), (std::vector<std::string>{"Content Type", "Version", "Length"}));
+  EXPECT_EQ(ChildNames(Record(info.get(), 0)), (Names{"Content Type", "Version", "Length"}));
   EXPECT_EQ(CommentOf(Child(Record(info.get(), 1), 4)), "Close notify");
   EXPECT_EQ(CommentOf(Child(Record(info.get(), 2), 0)), "Heartbeat Protocol");
   EXPECT_EQ(CommentOf(Child(Record(info.get(), 4), 4)), "Unexpected message");
@@ -169,25 +163,23 @@ TEST(SSLDecoder, SummaryJoinsEveryContentTypeName) {
 
 // Hello extensions are not shown, so the next record header is read where
 // the Client Hello's items ended: at the extensions' length.
-TEST(SSLDecoder, NextHeaderIsReadWhereTheItemsEnded) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), ToServer(kClientHelloRecord + " 15 0301 0002 02 28"));
+TEST_F(SSLDecoder, NextHeaderIsReadWhereTheItemsEnded) {
+  auto info = SweepAndDecode(ToServer(kClientHelloRecord + " 15 0301 0002 02 28"));
   EXPECT_EQ(SummaryOf(Ssl(info.get())), "Handshake Protocol, ");
   const Node* misread = Record(info.get(), 1);
   ExpectItem(misread, 106, 261, "");
-  ExpectFields(misread, {{"Content Type", 106, 1, "0 (0x00)"},
-                         {"Version", 107, 2, "3071 (0x0BFF)"},
-                         {"Length", 109, 2, "256 (0x0100)"}});
+  ExpectFields(
+      misread,
+      {{"Content Type", 106, 1, "0 (0x00)"}, {"Version", 107, 2, "3071 (0x0BFF)"}, {"Length", 109, 2, "256 (0x0100)"}});
   // The counted lengths (65 + 261) pass the 72 captured bytes: the walk ends there.
   EXPECT_EQ(ChildNames(Ssl(info.get())).size(), 2u);
 }
 
-TEST(SSLDecoder, CipherSuiteListIsShownOnlyWhenItFitsTheCapture) {
-  auto m = MakeManager();
+TEST_F(SSLDecoder, CipherSuiteListIsShownOnlyWhenItFitsTheCapture) {
   // Unknown and named suites, no compression method, and a handshake length
   // beyond the record: the message's group stops at the end of the capture.
-  auto offered = Decode(m.get(), ToServer(std::string("16 0301 0032  01 FFFFFF 0303") + std::string(kRandom) +
-                                          "00  0008 1301 C02F 00FF 0A0A  00"));
+  auto offered = SweepAndDecode(ToServer(std::string("16 0301 0032  01 FFFFFF 0303") + std::string(kRandom) +
+                                         "00  0008 1301 C02F 00FF 0A0A  00"));
   const Node* hello = ItemAt(offered.get(), {"SSL - ", "TLSv1 Record Layer", "Handshake Protocol"});
   ExpectItem(hello, 59, 50, "");
   EXPECT_EQ(ValueOf(Child(hello, 1)), "FFFFFF");
@@ -199,78 +191,44 @@ TEST(SSLDecoder, CipherSuiteListIsShownOnlyWhenItFitsTheCapture) {
   ExpectItem(Child(hello, 7), 108, 1, "0 (0x00)");
 
   // An empty list gets no group.
-  auto empty = Decode(m.get(), ToServer(std::string("16 0301 002B  01 000027 0303") + std::string(kRandom) +
-                                        "00  0000  01 00"));
+  auto empty =
+      SweepAndDecode(ToServer(std::string("16 0301 002B  01 000027 0303") + std::string(kRandom) + "00  0000  01 00"));
   hello = ItemAt(empty.get(), {"SSL - ", "TLSv1 Record Layer", "Handshake Protocol"});
-  EXPECT_EQ(ChildNames(hello), (std::vector<std::string>{"Handshake Type", "Length", "Version", "Random",
-                                                         "Session ID Length", "Cipher Suites Length",
-                                                         "Compression Methods Length"}));
+  EXPECT_EQ(ChildNames(hello), (Names{"Handshake Type", "Length", "Version", "Random", "Session ID Length",
+                                      "Cipher Suites Length", "Compression Methods Length"}));
   ExpectItem(Child(hello, 6), 100, 1, "1 (0x01)");
 
   // A list longer than the capture gets none either, and the compression
   // methods length is read where the list starts.
-  auto cut = Decode(m.get(), ToServer(std::string("16 0301 0200  01 0001FC 0303") + std::string(kRandom) +
-                                      "00  0100 002F 0035 000A"));
+  auto cut = DecodeFrame(
+      ToServer(std::string("16 0301 0200  01 0001FC 0303") + std::string(kRandom) + "00  0100 002F 0035 000A"));
   hello = ItemAt(cut.get(), {"SSL - ", "TLSv1 Record Layer", "Handshake Protocol"});
   EXPECT_EQ(ChildNames(hello).back(), "Compression Methods Length");
   ExpectItem(Child(hello, 6), 100, 1, "0 (0x00)");
-  EXPECT_EQ(ChildNames(Ssl(cut.get())), std::vector<std::string>{"TLSv1 Record Layer"});
+  EXPECT_EQ(ChildNames(Ssl(cut.get())), Names{"TLSv1 Record Layer"});
   ExpectItem(Record(cut.get(), 0), 54, 517, "");
 }
 
 // Lengths of 0 and 65535 and records cut by the capture end the walk cleanly.
-TEST(SSLDecoder, LyingAndCutRecords) {
-  auto m = MakeManager();
-  auto zero = Decode(m.get(), FromServer("17 0303 0000  15 0303 0002 01 00"));
+TEST_F(SSLDecoder, LyingAndCutRecords) {
+  auto zero = SweepAndDecode(FromServer("17 0303 0000  15 0303 0002 01 00"));
   EXPECT_EQ(SummaryOf(Ssl(zero.get())), "Application Data Protocol, Alert protocol");
   ExpectItem(Record(zero.get(), 0), 54, 5, "");
   ExpectItem(Child(Record(zero.get(), 0), 3), 59, 0, "");
   ExpectItem(Child(Record(zero.get(), 1), 3), 64, 1, "1 (0x01)", "Warning");
 
   // The record keeps its stated length; the data item needs more than was captured.
-  auto longest = Decode(m.get(), FromServer("17 0303 FFFF 0102030405060708"));
+  auto longest = SweepAndDecode(FromServer("17 0303 FFFF 0102030405060708"));
   const Node* ssl = Ssl(longest.get());
-  EXPECT_EQ(ChildNames(ssl), (std::vector<std::string>{"TLSv1 Record Layer", "Truncated"}));
+  EXPECT_EQ(ChildNames(ssl), (Names{"TLSv1 Record Layer", "Truncated"}));
   EXPECT_EQ(SummaryOf(ssl), "Application Data Protocol");
   ExpectItem(Record(longest.get(), 0), 54, 65540, "");
   ExpectItem(Child(ssl, 1), 59, 8, "", "Frame ends here: 8 of the 65535 bytes this field needs were captured");
 
   // A second record header cut after two bytes.
-  auto cutHeader = Decode(m.get(), FromServer("15 0301 0002 02 28  17 03"));
-  EXPECT_EQ(ChildNames(Ssl(cutHeader.get())), (std::vector<std::string>{"TLSv1 Record Layer", "Truncated"}));
+  auto cutHeader = SweepAndDecode(FromServer("15 0301 0002 02 28  17 03"));
+  EXPECT_EQ(ChildNames(Ssl(cutHeader.get())), (Names{"TLSv1 Record Layer", "Truncated"}));
   EXPECT_EQ(SummaryOf(Ssl(cutHeader.get())), "Alert protocol");
-}
-
-TEST(SSLDecoder, TakesOnlyWhatTcpOffers) {
-  ComPtr<IVELDcoder> ssl, tcp, udp;
-  ASSERT_EQ(S_OK, CreateInstance(MakeGuid("{1A6F7E93-4A38-4E8C-9B61-73C396857FA3}"), &ssl));
-  ASSERT_EQ(S_OK, CreateInstance(MakeGuid("{A55359B0-670D-4A5A-A8C8-0C037909F630}"), &tcp));
-  ASSERT_EQ(S_OK, CreateInstance(MakeGuid("{7D3453AE-DFA1-4BFE-BAD3-6FB6D01AE91A}"), &udp));
-  EXPECT_EQ(S_OK, ssl->AcceptModule(tcp.get()));
-  EXPECT_EQ(S_FALSE, ssl->AcceptModule(udp.get()));
-  uint32_t type = 0;
-  ssl->get_ProtocolType(&type);
-  EXPECT_EQ(type, 5u);
-}
-
-// Its ProgID does not repeat the class name.
-TEST(SSLDecoder, RegisteredUnderItsOwnProgId) {
-  const ClassEntry* entry = FindClass(MakeGuid("{1A6F7E93-4A38-4E8C-9B61-73C396857FA3}"));
-  ASSERT_NE(entry, nullptr);
-  EXPECT_EQ(ProgIdOf(*entry), "SSLDecoder.CSSLDecoder.1.0");
-  EXPECT_EQ(VersionIndependentProgIdOf(*entry), "CSSLDecoder.CSSLDecoder");
-  EXPECT_EQ(Narrow(entry->moduleName), "SSL Decoder");
-  EXPECT_EQ(Narrow(entry->moduleDescription), "Secure Sockets Layer");
-  EXPECT_EQ(entry->listOrder, 28);
-}
-
-TEST(SSLDecoder, EveryCaptureLengthOfEveryFrame) {
-  auto m = MakeManager();
-  for (const Bytes* frame : {&kClientHello, &kServerHelloCertificate, &kChangeCipherSpecFinished, &kFatalAlert,
-                             &kApplicationData})
-    TruncationSweep(m.get(), *frame);
-  TruncationSweep(m.get(), ToServer(kClientHelloRecord + " 15 0301 0002 02 28"));
-  TruncationSweep(m.get(), FromServer("17 0303 FFFF 0102030405060708"));
 }
 
 }  // namespace

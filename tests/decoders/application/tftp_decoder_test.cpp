@@ -1,4 +1,3 @@
-#include "engine/class_table.h"
 #include "test_support.h"
 
 namespace vel::test {
@@ -13,103 +12,67 @@ const Bytes kOpcodeZero = UdpFrame(1024, 69, Hex("0000 1234"));
 // A write request whose mode lacks its zero byte.
 const Bytes kUnterminatedMode = UdpFrame(1024, 69, Concat({Hex("0002"), Ascii("f"), Hex("00"), Ascii("netascii")}));
 
-const CVELPacketsDecodingItem* Tftp(IVELPacketsDecodingInfo* info) { return FindGroup(info, "TFTP - "); }
+const Node* Tftp(IVELPacketsDecodingInfo* info) { return FindGroup(info, "TFTP - "); }
 
-TEST(TftpDecoder, ReadRequestStringsCountTheirZeroByte) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kReadRequest);
-  const auto* tftp = Tftp(info.get());
+using TftpDecoder = DecoderTest;
+
+TEST_F(TftpDecoder, ReadRequestStringsCountTheirZeroByte) {
+  auto info = SweepAndDecode(kReadRequest);
+  const Node* tftp = Tftp(info.get());
   EXPECT_EQ(Narrow(tftp->Name()), "TFTP - Trivial File Transfer Protocol");
-  ExpectFields(tftp, {
-                         {"Code", 42, 2, "1 (0x0001)", "RRQ"},
-                         {"File Name", 44, 9, "file.bin"},
-                         {"Mode", 53, 6, "octet"},
-                     });
+  ExpectFields(tftp,
+               {{"Code", 42, 2, "1 (0x0001)", "RRQ"}, {"File Name", 44, 9, "file.bin"}, {"Mode", 53, 6, "octet"}});
   EXPECT_EQ(SummaryOf(tftp), "RRQ");
   EXPECT_EQ(tftp->length, 17u);
 
-  auto write = Decode(m.get(), kUnterminatedMode);
-  ExpectFields(Tftp(write.get()), {
-                                      {"Code", 42, 2, "2 (0x0002)", "WRQ"},
-                                      {"File Name", 44, 2, "f"},
-                                      {"Mode", 46, 8, "netascii"},
-                                  });
+  auto write = SweepAndDecode(kUnterminatedMode);
+  ExpectFields(Tftp(write.get()),
+               {{"Code", 42, 2, "2 (0x0002)", "WRQ"}, {"File Name", 44, 2, "f"}, {"Mode", 46, 8, "netascii"}});
 }
 
-TEST(TftpDecoder, DataAcknowledgementAndError) {
-  auto m = MakeManager();
-  auto data = Decode(m.get(), kDataBlock);
-  ExpectFields(Tftp(data.get()), {
-                                     {"Code", 42, 2, "3 (0x0003)", "DATA"},
-                                     {"Block", 44, 2, "1 (0x0001)"},
-                                     {"Data", 46, 512, "", "512 (0x200) Bytes Remaining"},
-                                 });
+TEST_F(TftpDecoder, DataAcknowledgementAndError) {
+  auto data = SweepAndDecode(kDataBlock);
+  ExpectFields(Tftp(data.get()), {{"Code", 42, 2, "3 (0x0003)", "DATA"},
+                                  {"Block", 44, 2, "1 (0x0001)"},
+                                  {"Data", 46, 512, "", "512 (0x200) Bytes Remaining"}});
   EXPECT_EQ(SummaryOf(Tftp(data.get())), "DATA");
   // Data counts the captured bytes only.
-  auto cut = Decode(m.get(), kDataBlock, 100);
+  auto cut = Decode(m_.get(), kDataBlock, 100);
   ExpectItem(ItemAt(cut.get(), {"TFTP - ", "Data"}), 46, 54, "", "54 (0x36) Bytes Remaining");
 
-  auto ack = Decode(m.get(), kAcknowledgement);
-  ExpectFields(Tftp(ack.get()), {
-                                    {"Code", 42, 2, "4 (0x0004)", "ACK"},
-                                    {"Block", 44, 2, "1 (0x0001)"},
-                                });
+  auto ack = SweepAndDecode(kAcknowledgement);
+  ExpectFields(Tftp(ack.get()), {{"Code", 42, 2, "4 (0x0004)", "ACK"}, {"Block", 44, 2, "1 (0x0001)"}});
 
-  auto error = Decode(m.get(), kError);
-  ExpectFields(Tftp(error.get()), {
-                                      {"Code", 42, 2, "5 (0x0005)", "ERROR"},
-                                      {"Error Code", 44, 2, "1 (0x0001)"},
-                                      {"Error Message", 46, 15, "File not found"},
-                                  });
+  auto error = SweepAndDecode(kError);
+  ExpectFields(Tftp(error.get()), {{"Code", 42, 2, "5 (0x0005)", "ERROR"},
+                                   {"Error Code", 44, 2, "1 (0x0001)"},
+                                   {"Error Message", 46, 15, "File not found"}});
   EXPECT_EQ(SummaryOf(Tftp(error.get())), "ERROR");
 }
 
-TEST(TftpDecoder, UnknownOpcodeShowsOnlyTheCode) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kOpcodeZero);
-  const auto* tftp = Tftp(info.get());
+TEST_F(TftpDecoder, UnknownOpcodeShowsOnlyTheCode) {
+  auto info = SweepAndDecode(kOpcodeZero);
+  const Node* tftp = Tftp(info.get());
   ExpectFields(tftp, {{"Code", 42, 2, "0 (0x0000)", "Unknown"}});
   EXPECT_EQ(SummaryOf(tftp), "Unknown");
   EXPECT_EQ(tftp->length, 2u);
 }
 
-TEST(TftpDecoder, PortSixtyNineOnEitherSide) {
-  auto m = MakeManager();
-  auto fromServer = Decode(m.get(), UdpFrame(69, 1024, Hex("0004 0002")));
+TEST_F(TftpDecoder, PortSixtyNineOnEitherSide) {
+  auto fromServer = DecodeFrame(UdpFrame(69, 1024, Hex("0004 0002")));
   EXPECT_EQ(SummaryOf(Tftp(fromServer.get())), "ACK");
   // A transfer between other ports is not recognised.
-  auto transfer = Decode(m.get(), UdpFrame(1025, 1024, Hex("0004 0002")));
+  auto transfer = DecodeFrame(UdpFrame(1025, 1024, Hex("0004 0002")));
   EXPECT_EQ(FindGroupNth(transfer.get(), "TFTP - ", 0), nullptr);
 }
 
-// The one module whose ProgID does not repeat its class name.
-TEST(TftpDecoder, RegisteredUnderItsOwnProgId) {
-  const ClassEntry* entry = FindClass(MakeGuid("{044E2AB8-1289-49AA-BC86-DC7F214DBFB9}"));
-  ASSERT_NE(entry, nullptr);
-  EXPECT_EQ(ProgIdOf(*entry), "TFTPDecoder.CTFTPDecoder.1.0");
-  EXPECT_EQ(VersionIndependentProgIdOf(*entry), "CTFTPDecoder.CTFTPDecoder");
-  EXPECT_EQ(Narrow(entry->moduleName), "TFTP Decoder");
-  EXPECT_EQ(Narrow(entry->moduleDescription), "TFTP Decoder Module");
-  EXPECT_EQ(entry->listOrder, 12);
-}
-
-TEST(TftpDecoder, EveryCaptureLengthOfEveryFrame) {
-  auto m = MakeManager();
-  for (const Bytes* frame : {&kReadRequest, &kDataBlock, &kAcknowledgement, &kError, &kOpcodeZero, &kUnterminatedMode})
-    TruncationSweep(m.get(), *frame);
-}
-
-TEST(TftpDecoder, RealCapture) {
-  auto m = MakeManager();
+TEST_F(TftpDecoder, RealCapture) {
   std::vector<Bytes> frames = ReadPcapFrames("tcpdump/tftp.pcap");
   ASSERT_EQ(frames.size(), 7u);
-  auto request = Decode(m.get(), frames[0]);
-  ExpectFields(Tftp(request.get()), {
-                                        {"Code", 42, 2, "1 (0x0001)", "RRQ"},
-                                        {"File Name", 44, 6, "file1"},
-                                        {"Mode", 50, 6, "octet"},
-                                    });
-  SweepCapture(m.get(), "tcpdump/tftp.pcap");
+  auto request = DecodeFrame(frames[0]);
+  ExpectFields(Tftp(request.get()),
+               {{"Code", 42, 2, "1 (0x0001)", "RRQ"}, {"File Name", 44, 6, "file1"}, {"Mode", 50, 6, "octet"}});
+  SweepCapture(m_.get(), "tcpdump/tftp.pcap");
 }
 
 }  // namespace

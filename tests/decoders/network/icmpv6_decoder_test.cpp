@@ -1,5 +1,4 @@
 #include "test_support.h"
-#include "vel/object.h"
 
 namespace vel::test {
 namespace {
@@ -87,53 +86,39 @@ const Bytes kRouterAdvertisementOptions = MessageFrame(
     "1802 3008 00000384 0000000000000000"
     "1f02 0000 00000258 036c616e00000000");
 
-const CVELPacketsDecodingItem* Icmpv6(IVELPacketsDecodingInfo* info) {
+const Node* Icmpv6(IVELPacketsDecodingInfo* info) {
   return FindGroup(info, "ICMPv6 - Internet Control Message Protocol (v6)");
 }
 
-std::vector<std::string> Names(std::initializer_list<const char*> names) { return {names.begin(), names.end()}; }
+using ICMPv6Decoder = DecoderTest;
 
-TEST(ICMPv6Decoder, EchoRequestWithSummaryAndEchoData) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kEchoRequest);
-  const auto* icmp = Icmpv6(info.get());
-  ASSERT_NE(icmp, nullptr);
-  EXPECT_EQ(icmp->startPos, kMessage);
-  EXPECT_EQ(icmp->length, 40u);
+TEST_F(ICMPv6Decoder, EchoRequestWithSummaryAndEchoData) {
+  auto info = SweepAndDecode(kEchoRequest);
+  const Node* icmp = Icmpv6(info.get());
+  ExpectItem(icmp, kMessage, 40, "");
   EXPECT_EQ(SummaryOf(icmp), "Type = 128; Code = 0; ID = 1; Seq = 2");
-  ExpectFields(icmp, {
-                         {"Type", 54, 1, "128 (0x80)", "Echo Request", 0},
-                         {"Code", 55, 1, "0 (0x00)", "", 0},
-                         {"Checksum", 56, 2, "64864 (0xFD60)", "", 0},
-                         {"Identifier", 58, 2, "1 (0x0001)", "", 0},
-                         {"Sequence Number", 60, 2, "2 (0x0002)", "", 0},
-                         {"Echo Data", 62, 32, "", "32 (0x20) Bytes Remaining", 0},
-                     });
+  ExpectFields(icmp, {{"Type", 54, 1, "128 (0x80)", "Echo Request"},
+                      {"Code", 55, 1, "0 (0x00)"},
+                      {"Checksum", 56, 2, "64864 (0xFD60)"},
+                      {"Identifier", 58, 2, "1 (0x0001)"},
+                      {"Sequence Number", 60, 2, "2 (0x0002)"},
+                      {"Echo Data", 62, 32, "", "32 (0x20) Bytes Remaining"}});
   EXPECT_EQ(GroupNames(info.get()).back(), "ICMPv6 - Internet Control Message Protocol (v6)");
-  TruncationSweep(m.get(), kEchoRequest);
 }
 
-TEST(ICMPv6Decoder, ErrorMessagesNameTheirCodesAndShowTheInvokingPacket) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kPortUnreachable);
-  const auto* icmp = Icmpv6(info.get());
-  ExpectFields(icmp, {
-                         {"Type", 54, 1, "1 (0x01)", "Destination Unreachable", 0},
-                         {"Code", 55, 1, "4 (0x04)", "Port unreachable", 0},
-                         {"Checksum", 56, 2, "12760 (0x31D8)", "", 0},
-                         {"Unused", 58, 4, "0 (0x00000000)", "", 0},
-                         {"Echo Data", 62, 60, "", "60 (0x3C) Bytes Remaining", 0},
-                     });
+TEST_F(ICMPv6Decoder, ErrorMessagesNameTheirCodesAndShowTheInvokingPacket) {
+  auto info = SweepAndDecode(kPortUnreachable);
+  const Node* icmp = Icmpv6(info.get());
+  ExpectFields(icmp, {{"Type", 54, 1, "1 (0x01)", "Destination Unreachable"},
+                      {"Code", 55, 1, "4 (0x04)", "Port unreachable"},
+                      {"Checksum", 56, 2, "12760 (0x31D8)"},
+                      {"Unused", 58, 4, "0 (0x00000000)"},
+                      {"Echo Data", 62, 60, "", "60 (0x3C) Bytes Remaining"}});
   EXPECT_EQ(SummaryOf(icmp), "Type = 1; Code = 4");
-  TruncationSweep(m.get(), kPortUnreachable);
 
   struct Case {
     const Bytes& frame;
-    const char* typeName;
-    const char* codeName;
-    const char* field;
-    const char* value;
-    const char* summary;
+    const char *typeName, *codeName, *field, *value, *summary;
   };
   const Case cases[] = {
       {kUnreachableCode9, "Destination Unreachable", "", "Unused", "0 (0x00000000)", "Type = 1; Code = 9"},
@@ -143,243 +128,199 @@ TEST(ICMPv6Decoder, ErrorMessagesNameTheirCodesAndShowTheInvokingPacket) {
        "40 (0x00000028)", "Type = 4; Code = 1"},
   };
   for (const Case& c : cases) {
-    auto decoded = Decode(m.get(), c.frame);
-    const auto* group = Icmpv6(decoded.get());
+    auto decoded = SweepAndDecode(c.frame);
+    const Node* group = Icmpv6(decoded.get());
     EXPECT_EQ(CommentOf(Child(group, 0)), c.typeName);
     EXPECT_EQ(CommentOf(Child(group, 1)), c.codeName) << c.typeName;
     EXPECT_EQ(Narrow(Child(group, 3)->Name()), c.field);
     EXPECT_EQ(ValueOf(Child(group, 3)), c.value);
     EXPECT_EQ(SummaryOf(group), c.summary);
-    TruncationSweep(m.get(), c.frame);
   }
 }
 
-TEST(ICMPv6Decoder, NeighborSolicitationWithSourceLinkLayerAddress) {
-  auto m = MakeManager();
-  SetVendorTable(m.get());
-  auto info = Decode(m.get(), kNeighborSolicitation);
-  const auto* icmp = Icmpv6(info.get());
-  EXPECT_EQ(ChildNames(icmp), Names({"Type", "Code", "Checksum", "Reserved", "Target Address",
-                                     "ICMPv6 Option - Source link-layer address"}));
-  EXPECT_EQ(CommentOf(Child(icmp, 0)), "Neighbor Solicitation");
-  EXPECT_EQ(ValueOf(Child(icmp, 4)), "FE80::2AA:FF:FE9A:4CA2");
-  EXPECT_EQ(Child(icmp, 4)->type, VEL_DII_IP_ADRESS);
-  EXPECT_EQ(SummaryOf(icmp), "");
-  const auto* option = Child(icmp, 5);
-  EXPECT_EQ(option->isGroup, 1);
-  EXPECT_EQ(option->startPos, 78u);
-  EXPECT_EQ(option->length, 8u);
-  ExpectFields(option, {
-                           {"Type", 78, 1, "1 (0x01)", "Source link-layer address", 0},
-                           {"Length", 79, 1, "1 (0x01)", "8 Bytes", 0},
-                           {"Source Link-layer Address", 80, 6, "00:0C:29:11:22:33", "VMware",
-                            VEL_DII_DESTINATION_ADDRESS},
-                       });
+TEST_F(ICMPv6Decoder, NeighborSolicitationAndAdvertisementWithLinkLayerAddresses) {
+  SetVendorTable(m_.get());
+  auto info = SweepAndDecode(kNeighborSolicitation);
+  const Node* icmp = Icmpv6(info.get());
   EXPECT_EQ(icmp->length, 32u);
-  TruncationSweep(m.get(), kNeighborSolicitation);
+  EXPECT_EQ(SummaryOf(icmp), "");
+  ExpectFields(icmp, {{"Type", 54, 1, "135 (0x87)", "Neighbor Solicitation"},
+                      {"Code", 55, 1, "0 (0x00)"},
+                      {"Checksum", 56, 2, "26096 (0x65F0)"},
+                      {"Reserved", 58, 4, "0 (0x00000000)"},
+                      {"Target Address", 62, 16, "FE80::2AA:FF:FE9A:4CA2", "", VEL_DII_IP_ADRESS},
+                      {"ICMPv6 Option - Source link-layer address", 78, 8, ""}});
+  ExpectFields(Child(icmp, 5),
+               {{"Type", 78, 1, "1 (0x01)", "Source link-layer address"},
+                {"Length", 79, 1, "1 (0x01)", "8 Bytes"},
+                {"Source Link-layer Address", 80, 6, "00:0C:29:11:22:33", "VMware", VEL_DII_DESTINATION_ADDRESS}});
+
+  auto advertisement = SweepAndDecode(kNeighborAdvertisement);
+  icmp = Icmpv6(advertisement.get());
+  ExpectFields(icmp, {{"Type", 54, 1, "136 (0x88)", "Neighbor Advertisement"},
+                      {"Code", 55, 1, "0 (0x00)"},
+                      {"Checksum", 56, 2, "14931 (0x3A53)"},
+                      {"Flags", 58, 4, "0110 0000 0000 0000 0000 0000 0000 0000"},
+                      {"Target Address", 62, 16, "FE80::2AA:FF:FE9A:4CA2", "", VEL_DII_IP_ADRESS},
+                      {"ICMPv6 Option - Target link-layer address", 78, 8, ""}});
+  ExpectFields(Child(icmp, 3), {{"Router Flag", 58, 4, "0... .... .... .... .... .... .... ....", "No"},
+                                {"Solicited Flag", 58, 4, ".1.. .... .... .... .... .... .... ....", "Yes"},
+                                {"Override flag", 58, 4, "..1. .... .... .... .... .... .... ....", "Yes"}});
+  // A vendor the name table does not know.
+  ExpectFields(Child(icmp, 5),
+               {{"Type", 78, 1, "2 (0x02)", "Target link-layer address"},
+                {"Length", 79, 1, "1 (0x01)", "8 Bytes"},
+                {"Target Link-layer Address", 80, 6, "00:50:56:AA:BB:CC", "", VEL_DII_DESTINATION_ADDRESS}});
 }
 
-TEST(ICMPv6Decoder, NeighborAdvertisementFlagsAndTargetLinkLayerAddress) {
-  auto m = MakeManager();
-  SetVendorTable(m.get());
-  auto info = Decode(m.get(), kNeighborAdvertisement);
-  const auto* icmp = Icmpv6(info.get());
-  EXPECT_EQ(ChildNames(icmp), Names({"Type", "Code", "Checksum", "Flags", "Target Address",
-                                     "ICMPv6 Option - Target link-layer address"}));
-  const auto* flags = Child(icmp, 3);
-  EXPECT_EQ(ValueOf(flags), "0110 0000 0000 0000 0000 0000 0000 0000");
-  ExpectFields(flags, {
-                          {"Router Flag", 58, 4, "0... .... .... .... .... .... .... ....", "No", 0},
-                          {"Solicited Flag", 58, 4, ".1.. .... .... .... .... .... .... ....", "Yes", 0},
-                          {"Override flag", 58, 4, "..1. .... .... .... .... .... .... ....", "Yes", 0},
-                      });
-  EXPECT_EQ(Child(icmp, 4)->startPos, 62u);
-  const auto* address = FindItem(Child(icmp, 5), "Target Link-layer Address");
-  EXPECT_EQ(ValueOf(address), "00:50:56:AA:BB:CC");
-  EXPECT_EQ(CommentOf(address), "");  // a vendor the name table does not know
-  TruncationSweep(m.get(), kNeighborAdvertisement);
-}
-
-TEST(ICMPv6Decoder, RouterAdvertisementWithPrefixInformation) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kRouterAdvertisement);
-  const auto* icmp = Icmpv6(info.get());
-  EXPECT_EQ(ChildNames(icmp),
-            Names({"Type", "Code", "Checksum", "Cur Hop Limit", "Flags", "Router Lifetime", "Reachable Time",
-                   "Retrans Timer", "ICMPv6 Option - Source link-layer address", "ICMPv6 Option - MTU",
-                   "ICMPv6 Option - Prefix information"}));
-  EXPECT_EQ(CommentOf(Child(icmp, 0)), "Router Advertisement");
-  ExpectFields(Child(icmp, 4), {
-                                   {"Managed address configuration", 59, 1, "0... ....", "No", 0},
-                                   {"Other configuration", 59, 1, ".1.. ....", "Yes", 0},
-                                   {"Home Agent", 59, 1, "..0. ....", "No", 0},
-                                   {"Default Router Preference", 59, 1, "...0 0...", "", 0},
-                                   {"Proxy", 59, 1, ".... .0..", "No", 0},
-                               });
-  EXPECT_EQ(ValueOf(Child(icmp, 5)), "1800 (0x0708)");
-  ExpectFields(Child(icmp, 9), {
-                                   {"Type", 78, 1, "5 (0x05)", "MTU", 0},
-                                   {"Length", 79, 1, "1 (0x01)", "8 Bytes", 0},
-                                   {"Reserved", 80, 2, "0 (0x0000)", "", 0},
-                                   {"MTU", 82, 4, "1500 (0x000005DC)", "", 0},
-                               });
-  const auto* prefix = Child(icmp, 10);
-  EXPECT_EQ(prefix->length, 32u);
-  ExpectFields(prefix, {
-                           {"Type", 86, 1, "3 (0x03)", "Prefix information", 0},
-                           {"Length", 87, 1, "4 (0x04)", "32 Bytes", 0},
-                           {"Prefix Length", 88, 1, "64 (0x40)", "", 0},
-                           {"Flags", 89, 1, "1100 0000", "", 0},
-                           {"Valid Lifetime", 90, 4, "2592000 (0x00278D00)", "", 0},
-                           {"Preferred Lifetime", 94, 4, "604800 (0x00093A80)", "", 0},
-                           {"Reserved", 98, 4, "0 (0x00000000)", "", 0},
-                           {"Prefix", 102, 16, "2001:DB8:0:1::", "", VEL_DII_IP_ADRESS},
-                       });
-  ExpectFields(Child(prefix, 3), {
-                                     {"On Link", 89, 1, "1... ....", "Yes", 0},
-                                     {"Autonomous Address Configuration", 89, 1, ".1.. ....", "Yes", 0},
-                                 });
+TEST_F(ICMPv6Decoder, RouterAdvertisementWithPrefixInformation) {
+  auto info = SweepAndDecode(kRouterAdvertisement);
+  const Node* icmp = Icmpv6(info.get());
   EXPECT_EQ(icmp->length, 64u);
-  TruncationSweep(m.get(), kRouterAdvertisement);
+  ExpectFields(icmp, {{"Type", 54, 1, "134 (0x86)", "Router Advertisement"},
+                      {"Code", 55, 1, "0 (0x00)"},
+                      {"Checksum", 56, 2, "36349 (0x8DFD)"},
+                      {"Cur Hop Limit", 58, 1, "64 (0x40)"},
+                      {"Flags", 59, 1, "0100 0000"},
+                      {"Router Lifetime", 60, 2, "1800 (0x0708)"},
+                      {"Reachable Time", 62, 4, "0 (0x00000000)"},
+                      {"Retrans Timer", 66, 4, "0 (0x00000000)"},
+                      {"ICMPv6 Option - Source link-layer address", 70, 8, ""},
+                      {"ICMPv6 Option - MTU", 78, 8, ""},
+                      {"ICMPv6 Option - Prefix information", 86, 32, ""}});
+  ExpectFields(Child(icmp, 4), {{"Managed address configuration", 59, 1, "0... ....", "No"},
+                                {"Other configuration", 59, 1, ".1.. ....", "Yes"},
+                                {"Home Agent", 59, 1, "..0. ....", "No"},
+                                {"Default Router Preference", 59, 1, "...0 0..."},
+                                {"Proxy", 59, 1, ".... .0..", "No"}});
+  ExpectFields(Child(icmp, 9), {{"Type", 78, 1, "5 (0x05)", "MTU"},
+                                {"Length", 79, 1, "1 (0x01)", "8 Bytes"},
+                                {"Reserved", 80, 2, "0 (0x0000)"},
+                                {"MTU", 82, 4, "1500 (0x000005DC)"}});
+  const Node* prefix = Child(icmp, 10);
+  ExpectFields(prefix, {{"Type", 86, 1, "3 (0x03)", "Prefix information"},
+                        {"Length", 87, 1, "4 (0x04)", "32 Bytes"},
+                        {"Prefix Length", 88, 1, "64 (0x40)"},
+                        {"Flags", 89, 1, "1100 0000"},
+                        {"Valid Lifetime", 90, 4, "2592000 (0x00278D00)"},
+                        {"Preferred Lifetime", 94, 4, "604800 (0x00093A80)"},
+                        {"Reserved", 98, 4, "0 (0x00000000)"},
+                        {"Prefix", 102, 16, "2001:DB8:0:1::", "", VEL_DII_IP_ADRESS}});
+  ExpectFields(Child(prefix, 3), {{"On Link", 89, 1, "1... ....", "Yes"},
+                                  {"Autonomous Address Configuration", 89, 1, ".1.. ....", "Yes"}});
 }
 
-TEST(ICMPv6Decoder, MoreNeighborDiscoveryOptions) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kRouterAdvertisementOptions);
-  const auto* icmp = Icmpv6(info.get());
-  EXPECT_EQ(ChildNames(Child(icmp, 8)), Names({"Type", "Length", "Reserved", "Lifetime", "IPv6 Address"}));
-  EXPECT_EQ(Narrow(Child(icmp, 8)->Name()), "ICMPv6 Option - Recursive DNS Server");
-  EXPECT_EQ(ValueOf(Child(Child(icmp, 8), 4)), "2001:DB8::53");
-  // An option without a layout of its own is passed over by its length.
-  const auto* route = Child(icmp, 9);
-  EXPECT_EQ(Narrow(route->Name()), "ICMPv6 Option - Route Information");
-  EXPECT_EQ(ChildNames(route), Names({"Type", "Length"}));
-  EXPECT_EQ(CommentOf(Child(route, 1)), "16 Bytes");
-  const auto* searchList = Child(icmp, 10);
-  EXPECT_EQ(Narrow(searchList->Name()), "ICMPv6 Option - DNS Search List ");
-  EXPECT_EQ(ValueOf(FindItem(searchList, "DNS Search List")), "036C616E00000000");
-  EXPECT_EQ(ChildNames(icmp).back(), "ICMPv6 Option - DNS Search List ");  // no bytes left over
-  TruncationSweep(m.get(), kRouterAdvertisementOptions);
+TEST_F(ICMPv6Decoder, MoreNeighborDiscoveryOptions) {
+  auto info = SweepAndDecode(kRouterAdvertisementOptions);
+  const Node* icmp = Icmpv6(info.get());
+  // An option without a layout of its own (route information) is passed over by its length.
+  EXPECT_EQ(ChildNames(icmp).size(), 11u);  // no bytes left over
+  ExpectFields(Child(icmp, 8), {{"Type", 70, 1, "25 (0x19)", "Recursive DNS Server"},
+                                {"Length", 71, 1, "3 (0x03)", "24 Bytes"},
+                                {"Reserved", 72, 2, "0 (0x0000)"},
+                                {"Lifetime", 74, 4, "600 (0x00000258)"},
+                                {"IPv6 Address", 78, 16, "2001:DB8::53", "", VEL_DII_IP_ADRESS}});
+  ExpectFields(Child(icmp, 9),
+               {{"Type", 94, 1, "24 (0x18)", "Route Information"}, {"Length", 95, 1, "2 (0x02)", "16 Bytes"}});
+  ExpectFields(Child(icmp, 10), {{"Type", 110, 1, "31 (0x1F)", "DNS Search List "},
+                                 {"Length", 111, 1, "2 (0x02)", "16 Bytes"},
+                                 {"Reserved", 112, 2, "0 (0x0000)"},
+                                 {"Lifetime", 114, 4, "600 (0x00000258)"},
+                                 {"DNS Search List", 118, 8, "036C616E00000000"}});
 
-  auto redirect = Decode(m.get(), kRedirect);
-  const auto* group = Icmpv6(redirect.get());
-  EXPECT_EQ(ChildNames(group), Names({"Type", "Code", "Checksum", "Reserved", "Target Address", "Destination Address",
-                                      "ICMPv6 Option - Target link-layer address",
-                                      "ICMPv6 Option - Redirected header"}));
-  EXPECT_EQ(CommentOf(Child(group, 0)), "Redirect Message");
-  EXPECT_EQ(ValueOf(Child(group, 5)), "2001:DB8::9");
-  EXPECT_EQ(Child(group, 7)->length, 16u);
-  TruncationSweep(m.get(), kRedirect);
+  auto redirect = SweepAndDecode(kRedirect);
+  const Node* group = Icmpv6(redirect.get());
+  ExpectFields(group, {{"Type", 54, 1, "137 (0x89)", "Redirect Message"},
+                       {"Code", 55, 1, "0 (0x00)"},
+                       {"Checksum", 56, 2, "44162 (0xAC82)"},
+                       {"Reserved", 58, 4, "0 (0x00000000)"},
+                       {"Target Address", 62, 16, "FE80::1", "", VEL_DII_IP_ADRESS},
+                       {"Destination Address", 78, 16, "2001:DB8::9", "", VEL_DII_IP_ADRESS},
+                       {"ICMPv6 Option - Target link-layer address", 94, 8, ""},
+                       {"ICMPv6 Option - Redirected header", 102, 16, ""}});
 }
 
-TEST(ICMPv6Decoder, OptionOfLengthZeroEndsTheWalk) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kZeroLengthOption);
-  const auto* icmp = Icmpv6(info.get());
-  EXPECT_EQ(ChildNames(icmp), Names({"Type", "Code", "Checksum", "Reserved",
-                                     "ICMPv6 Option - Source link-layer address", "Echo Data"}));
-  const auto* option = Child(icmp, 4);
-  EXPECT_EQ(option->length, 2u);
-  EXPECT_EQ(ChildNames(option), Names({"Type", "Length"}));
-  EXPECT_EQ(CommentOf(Child(option, 1)), "0 Bytes");
-  EXPECT_EQ(Child(icmp, 5)->startPos, 64u);
-  EXPECT_EQ(CommentOf(Child(icmp, 5)), "14 (0xE) Bytes Remaining");
-  TruncationSweep(m.get(), kZeroLengthOption);
+TEST_F(ICMPv6Decoder, OptionOfLengthZeroEndsTheWalk) {
+  auto info = SweepAndDecode(kZeroLengthOption);
+  const Node* icmp = Icmpv6(info.get());
+  ExpectFields(icmp, {{"Type", 54, 1, "133 (0x85)", "Router Solicitation"},
+                      {"Code", 55, 1, "0 (0x00)"},
+                      {"Checksum", 56, 2, "3998 (0x0F9E)"},
+                      {"Reserved", 58, 4, "0 (0x00000000)"},
+                      {"ICMPv6 Option - Source link-layer address", 62, 2, ""},
+                      {"Echo Data", 64, 14, "", "14 (0xE) Bytes Remaining"}});
+  ExpectFields(Child(icmp, 4),
+               {{"Type", 62, 1, "1 (0x01)", "Source link-layer address"}, {"Length", 63, 1, "0 (0x00)", "0 Bytes"}});
 }
 
-TEST(ICMPv6Decoder, NodeInformationResponseWithAName) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kNodeNameResponse);
-  const auto* icmp = Icmpv6(info.get());
-  ExpectFields(icmp, {
-                         {"Type", 54, 1, "140 (0x8C)", "ICMP Node Information Response", 0},
-                         {"Code", 55, 1, "0 (0x00)", "Successful", 0},
-                         {"Checksum", 56, 2, "34012 (0x84DC)", "", 0},
-                         {"Qtype", 58, 2, "2 (0x0002)", "Node Name", 0},
-                         {"Flags", 60, 2, "0 (0x0000)", "0000 0000 0000 0000", 0},
-                         {"Nonce", 62, 8, "72623859790382856 (0x0102030405060708)", "", 0},
-                         {"TTL", 70, 4, "3600 (0x00000E10)", "", 0},
-                         {"Node Name", 74, 14, "host.example", "", 0},
-                     });
-  TruncationSweep(m.get(), kNodeNameResponse);
-
+TEST_F(ICMPv6Decoder, NodeInformationResponseWithAName) {
+  auto info = SweepAndDecode(kNodeNameResponse);
+  ExpectFields(Icmpv6(info.get()), {{"Type", 54, 1, "140 (0x8C)", "ICMP Node Information Response"},
+                                    {"Code", 55, 1, "0 (0x00)", "Successful"},
+                                    {"Checksum", 56, 2, "34012 (0x84DC)"},
+                                    {"Qtype", 58, 2, "2 (0x0002)", "Node Name"},
+                                    {"Flags", 60, 2, "0 (0x0000)", "0000 0000 0000 0000"},
+                                    {"Nonce", 62, 8, "72623859790382856 (0x0102030405060708)"},
+                                    {"TTL", 70, 4, "3600 (0x00000E10)"},
+                                    {"Node Name", 74, 14, "host.example"}});
 }
 
-TEST(ICMPv6Decoder, RplControlMessages) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kRplDio);
-  const auto* icmp = Icmpv6(info.get());
+TEST_F(ICMPv6Decoder, RplControlMessages) {
+  auto info = SweepAndDecode(kRplDio);
+  const Node* icmp = Icmpv6(info.get());
   EXPECT_EQ(CommentOf(Child(icmp, 0)), "RPL Control Message");
   EXPECT_EQ(CommentOf(Child(icmp, 1)), "DODAG Information Object");
-  EXPECT_EQ(ChildNames(icmp), Names({"Type", "Code", "Checksum", "RPLInstanceID", "Version Number", "Rank", "Flags",
+  EXPECT_EQ(ChildNames(icmp), (Names{"Type", "Code", "Checksum", "RPLInstanceID", "Version Number", "Rank", "Flags",
                                      "DTSN", "Flags", "Reserved", "IP Address"}));
-  ExpectFields(Child(icmp, 6), {
-                                   {"Grounded", 62, 1, "1... ....", "Yes", 0},
-                                   {"Mode of Operation", 62, 1, "..01 1...",
-                                    "Storing Mode of Operation with multicast support", 0},
-                                   {"DODAGPreference", 62, 1, ".... .011", "", 0},
-                               });
+  ExpectFields(Child(icmp, 6),
+               {{"Grounded", 62, 1, "1... ....", "Yes"},
+                {"Mode of Operation", 62, 1, "..01 1...", "Storing Mode of Operation with multicast support"},
+                {"DODAGPreference", 62, 1, ".... .011"}});
   EXPECT_EQ(ValueOf(Child(icmp, 10)), "2001:DB8::1");
-  TruncationSweep(m.get(), kRplDio);
 
-  auto secure = Decode(m.get(), kSecureDis);
-  const auto* secureGroup = Icmpv6(secure.get());
-  EXPECT_EQ(CommentOf(Child(secureGroup, 1)), "Secure DODAG Information Solicitation");
-  EXPECT_EQ(ChildNames(secureGroup),
-            Names({"Type", "Code", "Checksum", "Flags", "Algorithm", "Flags", "Reserved", "Counter", "Key Source",
-                   "Key Index", "Flags", "Reserved"}));
-  ExpectFields(Child(secureGroup, 5), {
-                                          {"Key Identifier Mode", 60, 1, "10.. ....", "", 0},
-                                          {"Reserved", 60, 1, "..00 0...", "", 0},
-                                          {"Reserved", 60, 1, ".... .001", "ENC-MAC-32", 0},
-                                      });
-  EXPECT_EQ(ValueOf(Child(secureGroup, 8)), "A1A2A3A4A5A6A7A8");
-  TruncationSweep(m.get(), kSecureDis);
+  auto secure = SweepAndDecode(kSecureDis);
+  icmp = Icmpv6(secure.get());
+  EXPECT_EQ(CommentOf(Child(icmp, 1)), "Secure DODAG Information Solicitation");
+  EXPECT_EQ(ChildNames(icmp), (Names{"Type", "Code", "Checksum", "Flags", "Algorithm", "Flags", "Reserved", "Counter",
+                                     "Key Source", "Key Index", "Flags", "Reserved"}));
+  ExpectFields(Child(icmp, 5), {{"Key Identifier Mode", 60, 1, "10.. ...."},
+                                {"Reserved", 60, 1, "..00 0..."},
+                                {"Reserved", 60, 1, ".... .001", "ENC-MAC-32"}});
+  EXPECT_EQ(ValueOf(Child(icmp, 8)), "A1A2A3A4A5A6A7A8");
 }
 
-TEST(ICMPv6Decoder, LesserMessageLayouts) {
-  auto m = MakeManager();
-  auto advertisement = Decode(m.get(), kMulticastRouterAdvertisement);
-  ExpectFields(Icmpv6(advertisement.get()), {
-                                                {"Type", 54, 1, "151 (0x97)", "Multicast Router Advertisement", 0},
-                                                {"Advertisement Interval", 55, 1, "20 (0x14)", "Seconds", 0},
-                                                {"Checksum", 56, 2, "7103 (0x1BBF)", "", 0},
-                                                {"Query Interval", 58, 2, "125 (0x007D)", "Seconds", 0},
-                                                {"Robustness Variable", 60, 2, "2 (0x0002)", "", 0},
-                                            });
+TEST_F(ICMPv6Decoder, LesserMessageLayouts) {
+  auto advertisement = SweepAndDecode(kMulticastRouterAdvertisement);
+  ExpectFields(Icmpv6(advertisement.get()), {{"Type", 54, 1, "151 (0x97)", "Multicast Router Advertisement"},
+                                             {"Advertisement Interval", 55, 1, "20 (0x14)", "Seconds"},
+                                             {"Checksum", 56, 2, "7103 (0x1BBF)"},
+                                             {"Query Interval", 58, 2, "125 (0x007D)", "Seconds"},
+                                             {"Robustness Variable", 60, 2, "2 (0x0002)"}});
 
-  auto unknown = Decode(m.get(), kUnknownType);
-  ExpectFields(Icmpv6(unknown.get()), {
-                                          {"Type", 54, 1, "200 (0xC8)", "", 0},
-                                          {"Code", 55, 1, "7 (0x07)", "", 0},
-                                          {"Checksum", 56, 2, "59204 (0xE744)", "", 0},
-                                          {"Echo Data", 58, 4, "", "4 (0x4) Bytes Remaining", 0},
-                                      });
+  auto unknown = SweepAndDecode(kUnknownType);
+  ExpectFields(Icmpv6(unknown.get()), {{"Type", 54, 1, "200 (0xC8)"},
+                                       {"Code", 55, 1, "7 (0x07)"},
+                                       {"Checksum", 56, 2, "59204 (0xE744)"},
+                                       {"Echo Data", 58, 4, "", "4 (0x4) Bytes Remaining"}});
 
-  auto locators = Decode(m.get(), kLocatorUpdate);
-  const auto* update = Icmpv6(locators.get());
-  EXPECT_EQ(ChildNames(update), Names({"Type", "Code", "Checksum", "Num of Locs", "Operation", "Reserved",
-                                       "Locator - 1", "Locator - 2"}));
+  auto locators = SweepAndDecode(kLocatorUpdate);
+  const Node* update = Icmpv6(locators.get());
+  EXPECT_EQ(ChildNames(update),
+            (Names{"Type", "Code", "Checksum", "Num of Locs", "Operation", "Reserved", "Locator - 1", "Locator - 2"}));
   EXPECT_EQ(CommentOf(Child(update, 4)), "Locator Update Advertisement");
-  ExpectFields(Child(update, 7), {
-                                     {"Locator", 70, 4, "2684354562 (0xA0000002)", "", 0},
-                                     {"Preference", 74, 2, "20 (0x0014)", "", 0},
-                                     {"Lifetime", 76, 2, "300 (0x012C)", "", 0},
-                                 });
-
-  for (const Bytes* frame : {&kMulticastRouterAdvertisement, &kUnknownType, &kLocatorUpdate})
-    TruncationSweep(m.get(), *frame);
+  ExpectFields(Child(update, 7), {{"Locator", 70, 4, "2684354562 (0xA0000002)"},
+                                  {"Preference", 74, 2, "20 (0x0014)"},
+                                  {"Lifetime", 76, 2, "300 (0x012C)"}});
 }
 
-TEST(ICMPv6Decoder, CutMessageKeepsItsFieldsAndErrorSummary) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kPortUnreachable, 60);
-  const auto* icmp = Icmpv6(info.get());
-  EXPECT_EQ(ChildNames(icmp), Names({"Type", "Code", "Checksum", "Truncated"}));
+TEST_F(ICMPv6Decoder, CutMessageKeepsItsFieldsAndErrorSummary) {
+  auto info = Decode(m_.get(), kPortUnreachable, 60);
+  const Node* icmp = Icmpv6(info.get());
+  EXPECT_EQ(ChildNames(icmp), (Names{"Type", "Code", "Checksum", "Truncated"}));
   EXPECT_EQ(SummaryOf(icmp), "Type = 1; Code = 4");
   EXPECT_EQ(icmp->length, 6u);
 
-  auto echo = Decode(m.get(), kEchoRequest, 60);
+  auto echo = Decode(m_.get(), kEchoRequest, 60);
   EXPECT_EQ(SummaryOf(Icmpv6(echo.get())), "");  // the sequence number was not captured
 }
 

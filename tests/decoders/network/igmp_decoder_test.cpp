@@ -20,56 +20,45 @@ const Bytes kV3Report = IgmpFrame("45000028 12340000 010205d8 c0a8010a e0000016"
 const Bytes kType13 = IgmpFrame("4500001c 12340000 010205f6 c0a8010a e0000004", "13 00 ecff 00000000");
 const Bytes kBadChecksum = IgmpFrame("4500001c 12340000 0102f4f5 c0a8010a ef010203", "16 00 1234 ef010203");
 
-const CVELPacketsDecodingItem* Igmp(IVELPacketsDecodingInfo* info) {
-  return FindGroup(info, "IGMP - Internet Group Multicast Protocol");
-}
+const Node* Igmp(IVELPacketsDecodingInfo* info) { return FindGroup(info, "IGMP - Internet Group Multicast Protocol"); }
 
-TEST(IGMPDecoder, VersionTwoReportNamesItsGroup) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kV2Report);
-  const auto* igmp = Igmp(info.get());
-  EXPECT_EQ(ChildNames(igmp), (std::vector<std::string>{"Type", "Max Resp Time", "Checksum", "Multicast Address"}));
-  EXPECT_EQ(ValueOf(FindItem(igmp, "Type")), "22 (0x16)");
-  EXPECT_EQ(CommentOf(FindItem(igmp, "Type")), "IGMP(v2) Report");
-  EXPECT_EQ(ValueOf(FindItem(igmp, "Max Resp Time")), "0 (0x00)");
-  EXPECT_EQ(ValueOf(FindItem(igmp, "Checksum")), "63738 (0xF8FA)");
-  EXPECT_EQ(CommentOf(FindItem(igmp, "Checksum")), "Correct");
-  const auto* address = FindItem(igmp, "Multicast Address");
-  EXPECT_EQ(ValueOf(address), "239.1.2.3");
-  EXPECT_EQ(address->type, uint32_t{VEL_DII_IP_ADRESS});
-  EXPECT_EQ(address->startPos, kIgmpOffset + 4);
-  EXPECT_EQ(address->length, 4u);
+using IGMPDecoder = DecoderTest;
+
+TEST_F(IGMPDecoder, VersionTwoReportNamesItsGroup) {
+  auto info = SweepAndDecode(kV2Report);
+  const Node* igmp = Igmp(info.get());
+  ExpectItem(igmp, kIgmpOffset, 8, "");
+  ExpectFields(igmp, {{"Type", 34, 1, "22 (0x16)", "IGMP(v2) Report"},
+                      {"Max Resp Time", 35, 1, "0 (0x00)"},
+                      {"Checksum", 36, 2, "63738 (0xF8FA)", "Correct"},
+                      {"Multicast Address", 38, 4, "239.1.2.3", "", VEL_DII_IP_ADRESS}});
   EXPECT_EQ(SummaryOf(igmp), "Host Membership Report 239.1.2.3");
-  EXPECT_EQ(igmp->startPos, kIgmpOffset);
-  EXPECT_EQ(igmp->length, 8u);
 }
 
-TEST(IGMPDecoder, QueriesAreToldApartByMaxResponseTime) {
-  auto m = MakeManager();
-  auto v1 = Decode(m.get(), kV1Query);
-  const auto* igmp = Igmp(v1.get());
-  EXPECT_EQ(ChildNames(igmp), (std::vector<std::string>{"Type", "Unused", "Checksum"}));
+TEST_F(IGMPDecoder, QueriesAreToldApartByMaxResponseTime) {
+  auto v1 = SweepAndDecode(kV1Query);
+  const Node* igmp = Igmp(v1.get());
+  EXPECT_EQ(ChildNames(igmp), (Names{"Type", "Unused", "Checksum"}));
   EXPECT_EQ(CommentOf(FindItem(igmp, "Type")), "IGMP(v1) Query");
   EXPECT_EQ(SummaryOf(igmp), "Host Membership Query");
   EXPECT_EQ(igmp->length, 4u);
 
-  auto v2 = Decode(m.get(), kV2Query);
+  auto v2 = SweepAndDecode(kV2Query);
   igmp = Igmp(v2.get());
-  EXPECT_EQ(ChildNames(igmp), (std::vector<std::string>{"Type", "Max Resp Time", "Checksum"}));
+  EXPECT_EQ(ChildNames(igmp), (Names{"Type", "Max Resp Time", "Checksum"}));
   EXPECT_EQ(CommentOf(FindItem(igmp, "Type")), "IGMP(v2) Query");
   EXPECT_EQ(ValueOf(FindItem(igmp, "Max Resp Time")), "100 (0x64)");
   EXPECT_EQ(SummaryOf(igmp), "Host Membership Query");
 }
 
-TEST(IGMPDecoder, VersionOneReportAndLeave) {
-  auto m = MakeManager();
-  auto report = Decode(m.get(), kV1Report);
-  const auto* igmp = Igmp(report.get());
-  EXPECT_EQ(ChildNames(igmp), (std::vector<std::string>{"Type", "Unused", "Checksum", "Multicast Address"}));
+TEST_F(IGMPDecoder, VersionOneReportAndLeave) {
+  auto report = SweepAndDecode(kV1Report);
+  const Node* igmp = Igmp(report.get());
+  EXPECT_EQ(ChildNames(igmp), (Names{"Type", "Unused", "Checksum", "Multicast Address"}));
   EXPECT_EQ(CommentOf(FindItem(igmp, "Type")), "IGMP(v1) Report");
   EXPECT_EQ(SummaryOf(igmp), "Host Membership Report 224.0.0.252");
 
-  auto leave = Decode(m.get(), kLeave);
+  auto leave = SweepAndDecode(kLeave);
   igmp = Igmp(leave.get());
   EXPECT_EQ(CommentOf(FindItem(igmp, "Type")), "Leave Group");
   EXPECT_EQ(ValueOf(FindItem(igmp, "Multicast Address")), "224.0.0.22");
@@ -77,122 +66,78 @@ TEST(IGMPDecoder, VersionOneReportAndLeave) {
   EXPECT_EQ(SummaryOf(igmp), "Leave Group 224.0.0.22");
 }
 
-TEST(IGMPDecoder, VersionThreeReportListsItsSources) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kV3Report);
-  const auto* igmp = Igmp(info.get());
-  EXPECT_EQ(ChildNames(igmp), (std::vector<std::string>{"Type", "Max Resp Time", "Checksum", "Multicast Address",
-                                                        "Reserved", "S Flag", "Querier Robustness Variable",
-                                                        "Querier Query Interval Code", "Number of Sources",
-                                                        "IP Address", "IP Address"}));
-  EXPECT_EQ(CommentOf(FindItem(igmp, "Type")), "IGMP(v3) Report");
-  EXPECT_EQ(ValueOf(FindItem(igmp, "Multicast Address")), "232.1.1.1");
+TEST_F(IGMPDecoder, VersionThreeReportListsItsSources) {
+  auto info = SweepAndDecode(kV3Report);
+  const Node* igmp = Igmp(info.get());
   // The three flag pictures share byte 8.
-  for (const char* flag : {"Reserved", "S Flag", "Querier Robustness Variable"}) {
-    EXPECT_EQ(FindItem(igmp, flag)->startPos, kIgmpOffset + 8) << flag;
-    EXPECT_EQ(FindItem(igmp, flag)->length, 1u) << flag;
-  }
-  EXPECT_EQ(ValueOf(FindItem(igmp, "Reserved")), "0000 ....");
-  EXPECT_EQ(ValueOf(FindItem(igmp, "S Flag")), ".... 1...");
-  EXPECT_EQ(CommentOf(FindItem(igmp, "S Flag")), "Suppress Router-Side Processing");
-  EXPECT_EQ(ValueOf(FindItem(igmp, "Querier Robustness Variable")), ".... .010");
-  EXPECT_EQ(ValueOf(FindItem(igmp, "Querier Query Interval Code")), "125 (0x7D)");
-  EXPECT_EQ(FindItem(igmp, "Querier Query Interval Code")->startPos, kIgmpOffset + 9);
-  EXPECT_EQ(ValueOf(FindItem(igmp, "Number of Sources")), "2 (0x0002)");
-  const auto& children = igmp->Children();
-  EXPECT_EQ(ValueOf(children[9]), "10.0.0.1");
-  EXPECT_EQ(children[9]->startPos, kIgmpOffset + 12);
-  EXPECT_EQ(children[9]->type, uint32_t{VEL_DII_IP_ADRESS});
-  EXPECT_EQ(ValueOf(children[10]), "10.0.0.2");
-  EXPECT_EQ(CommentOf(FindItem(igmp, "Checksum")), "Correct");
+  ExpectFields(igmp, {{"Type", 34, 1, "34 (0x22)", "IGMP(v3) Report"},
+                      {"Max Resp Time", 35, 1, "0 (0x00)"},
+                      {"Checksum", 36, 2, "54906 (0xD67A)", "Correct"},
+                      {"Multicast Address", 38, 4, "232.1.1.1", "", VEL_DII_IP_ADRESS},
+                      {"Reserved", 42, 1, "0000 ...."},
+                      {"S Flag", 42, 1, ".... 1...", "Suppress Router-Side Processing"},
+                      {"Querier Robustness Variable", 42, 1, ".... .010"},
+                      {"Querier Query Interval Code", 43, 1, "125 (0x7D)"},
+                      {"Number of Sources", 44, 2, "2 (0x0002)"},
+                      {"IP Address", 46, 4, "10.0.0.1", "", VEL_DII_IP_ADRESS},
+                      {"IP Address", 50, 4, "10.0.0.2", "", VEL_DII_IP_ADRESS}});
   EXPECT_EQ(SummaryOf(igmp), "Host Membership Report 10.0.0.1, 10.0.0.2");
   EXPECT_EQ(igmp->length, 20u);
 }
 
-TEST(IGMPDecoder, SourcesBeyondTheCaptureEndTheWalk) {
-  auto m = MakeManager();
+TEST_F(IGMPDecoder, SourcesBeyondTheCaptureEndTheWalk) {
   // Two bytes short of the second source: the first is shown and summarised.
-  auto info = Decode(m.get(), kV3Report, static_cast<uint32_t>(kV3Report.size() - 2));
-  const auto* igmp = Igmp(info.get());
-  std::vector<std::string> names = ChildNames(igmp);
-  ASSERT_GE(names.size(), 2u);
-  EXPECT_EQ(names[names.size() - 2], "IP Address");
-  EXPECT_EQ(names.back(), "Truncated");
+  auto info = Decode(m_.get(), kV3Report, static_cast<uint32_t>(kV3Report.size() - 2));
+  const Node* igmp = Igmp(info.get());
+  EXPECT_EQ(ChildNames(igmp).size(), 11u);
+  EXPECT_EQ(ChildNames(igmp).back(), "Truncated");
   EXPECT_EQ(SummaryOf(igmp), "Host Membership Report 10.0.0.1");
 
   // A count of 0xFFFF over two captured sources: both are shown, then the walk ends.
-  Bytes many = kV3Report;
-  many[kIgmpOffset + 10] = 0xFF;
-  many[kIgmpOffset + 11] = 0xFF;
-  auto manyInfo = Decode(m.get(), many);
-  igmp = Igmp(manyInfo.get());
+  auto many = SweepAndDecode(WithWord(kV3Report, kIgmpOffset + 10, 0xFFFF));
+  igmp = Igmp(many.get());
   EXPECT_EQ(ChildNames(igmp).size(), 12u);
   EXPECT_EQ(ChildNames(igmp).back(), "Truncated");
   EXPECT_EQ(SummaryOf(igmp), "Host Membership Report 10.0.0.1, 10.0.0.2");
-  TruncationSweep(m.get(), many);
 }
 
-TEST(IGMPDecoder, UnknownTypeGivesAnEmptyGroup) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kType13);
-  const auto* igmp = Igmp(info.get());
-  EXPECT_TRUE(igmp->Children().empty());
-  EXPECT_EQ(igmp->length, 0u);
-  EXPECT_EQ(SummaryOf(igmp), "");
-}
+TEST_F(IGMPDecoder, UnknownTypeGivesAnEmptyGroup) { ExpectEmptyGroup(Igmp(SweepAndDecode(kType13).get())); }
 
-TEST(IGMPDecoder, ChecksumVerdictFollowsTheManagerSetting) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kBadChecksum);
-  const auto* checksum = FindItem(Igmp(info.get()), "Checksum");
-  EXPECT_EQ(ValueOf(checksum), "4660 (0x1234)");
-  EXPECT_EQ(CommentOf(checksum), "Incorrect, should be 0xf8fa");
+TEST_F(IGMPDecoder, ChecksumVerdictFollowsTheManagerSetting) {
+  auto info = SweepAndDecode(kBadChecksum);
+  const Node* checksum = FindItem(Igmp(info.get()), "Checksum");
+  ExpectItem(checksum, 36, 2, "4660 (0x1234)", "Incorrect, should be 0xf8fa");
   EXPECT_EQ(checksum->severity, uint32_t{VEL_SST_INFOMATION});
 
   // Trailing bytes count: the message is checked to the end of the capture.
   Bytes trailer = kV2Report;
   trailer.push_back(0x01);
-  auto trailerInfo = Decode(m.get(), trailer);
-  EXPECT_EQ(CommentOf(FindItem(Igmp(trailerInfo.get()), "Checksum")), "Incorrect, should be 0xf7fa");
+  EXPECT_EQ(CommentOf(FindItem(Igmp(DecodeFrame(trailer).get()), "Checksum")), "Incorrect, should be 0xf7fa");
 
-  m->put_VerifyChecksum(0);
-  auto unchecked = Decode(m.get(), kBadChecksum);
-  EXPECT_EQ(CommentOf(FindItem(Igmp(unchecked.get()), "Checksum")), "");
+  m_->put_VerifyChecksum(0);
+  EXPECT_EQ(CommentOf(FindItem(Igmp(DecodeFrame(kBadChecksum).get()), "Checksum")), "");
 }
 
-TEST(IGMPDecoder, EveryCaptureLengthOfEveryFrame) {
-  auto m = MakeManager();
-  for (const Bytes* frame : {&kV2Report, &kV1Query, &kV2Query, &kV1Report, &kLeave, &kV3Report, &kType13, &kBadChecksum})
-    TruncationSweep(m.get(), *frame);
-}
-
-TEST(IGMPDecoder, RealCaptures) {
-  auto m = MakeManager();
-  for (const char* name : {"tcpdump/IGMP_V1.pcap", "tcpdump/IGMP_V2.pcap", "tcpdump/igmpv3-queries.pcap",
-                           "tcpdump/mrinfo_query.pcap"}) {
-    std::vector<Bytes> frames = ReadPcapFrames(name);
-    ASSERT_FALSE(frames.empty()) << name;
-    for (const Bytes& frame : frames) TruncationSweep(m.get(), frame);
-  }
+TEST_F(IGMPDecoder, RealCaptures) {
+  for (const char* name :
+       {"tcpdump/IGMP_V1.pcap", "tcpdump/IGMP_V2.pcap", "tcpdump/igmpv3-queries.pcap", "tcpdump/mrinfo_query.pcap"})
+    SweepCapture(m_.get(), name);
 
   std::vector<Bytes> v1 = ReadPcapFrames("tcpdump/IGMP_V1.pcap");
-  auto query = Decode(m.get(), v1[0]);
+  auto query = DecodeFrame(v1[0]);
   EXPECT_EQ(CommentOf(FindItem(Igmp(query.get()), "Type")), "IGMP(v1) Query");
   EXPECT_EQ(CommentOf(FindItem(Igmp(query.get()), "Checksum")), "Correct");
   EXPECT_EQ(SummaryOf(Igmp(query.get())), "Host Membership Query");
-  auto report = Decode(m.get(), v1[1]);
-  EXPECT_EQ(SummaryOf(Igmp(report.get())), "Host Membership Report 224.0.0.252");
+  EXPECT_EQ(SummaryOf(Igmp(DecodeFrame(v1[1]).get())), "Host Membership Report 224.0.0.252");
 
   std::vector<Bytes> v2 = ReadPcapFrames("tcpdump/IGMP_V2.pcap");
-  auto v2Query = Decode(m.get(), v2[0]);
-  EXPECT_EQ(CommentOf(FindItem(Igmp(v2Query.get()), "Type")), "IGMP(v2) Query");
-  auto leave = Decode(m.get(), v2[4]);
+  EXPECT_EQ(CommentOf(FindItem(Igmp(DecodeFrame(v2[0]).get()), "Type")), "IGMP(v2) Query");
+  auto leave = DecodeFrame(v2[4]);
   EXPECT_EQ(SummaryOf(Igmp(leave.get())), "Leave Group 225.1.1.3");
   EXPECT_EQ(CommentOf(FindItem(Igmp(leave.get()), "Checksum")), "Correct");
 
   // A DVMRP message (type 0x13) has no fields shown.
-  auto dvmrp = Decode(m.get(), ReadPcapFrames("tcpdump/mrinfo_query.pcap")[0]);
-  EXPECT_TRUE(Igmp(dvmrp.get())->Children().empty());
+  EXPECT_TRUE(Igmp(DecodeFrame(ReadPcapFrames("tcpdump/mrinfo_query.pcap")[0]).get())->Children().empty());
 }
 
 }  // namespace

@@ -47,220 +47,179 @@ const Bytes kRoutePointerZero = Hex(
     "00112233445566778899aabb0800 47000024001900004011ef4bc0a80001c0a80002 0707000a00000100"
     "0001000200087e87");
 
-const CVELPacketsDecodingItem* Ip(IVELPacketsDecodingInfo* info) { return FindGroup(info, "IP - "); }
+const Node* Ip(IVELPacketsDecodingInfo* info) { return FindGroup(info, "IP - "); }
 
+using IPv4Decoder = DecoderTest;
 
-TEST(IPv4Decoder, FixedHeader) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kUdp60);
-  const auto* ip = Ip(info.get());
+TEST_F(IPv4Decoder, FixedHeader) {
+  auto info = SweepAndDecode(kUdp60);
+  const Node* ip = Ip(info.get());
   EXPECT_EQ(SummaryOf(ip), "Ver=4,Hdr=5,Len=  60,Id=    1,TTL=64,Proto=17");
-  EXPECT_EQ(ip->startPos, 14u);
-  EXPECT_EQ(ip->length, 20u);
-  EXPECT_EQ(ValueOf(FindItem(ip, "Version")), "4");
-  const auto* headerLength = FindItem(ip, "Header Length");
-  EXPECT_EQ(ValueOf(headerLength), "5");
-  EXPECT_EQ(CommentOf(headerLength), "20 Bytes");
-  EXPECT_EQ(headerLength->severity, VEL_SST_INFOMATION);
-  EXPECT_EQ(ValueOf(FindItem(ip, "Differentiated Services Field")), "0000 0000");
-  EXPECT_EQ(CommentOf(FindItem(ip, "Differentiated Services Codepoint")), "Default");
-  EXPECT_EQ(CommentOf(FindItem(ip, "Explicit Congistion Notification")), "Not-ECT");
-  EXPECT_EQ(ValueOf(FindItem(ip, "Total Length")), "60 (0x003C)");
-  EXPECT_EQ(ValueOf(FindItem(ip, "Identification")), "1 (0x0001)");
-  const auto* fragment = FindItem(ip, "Fragment");
-  EXPECT_EQ(ValueOf(fragment), ".0.. ....");
-  EXPECT_EQ(CommentOf(fragment), "May fragment");
-  EXPECT_EQ(ValueOf(FindItem(ip, "More fragment")), "..0. ....");
-  EXPECT_EQ(CommentOf(FindItem(ip, "More fragment")), "Last fragment");
-  EXPECT_EQ(ValueOf(FindItem(ip, "Fragment Offset")), "0");
-  EXPECT_EQ(ValueOf(FindItem(ip, "TTL")), "64 (0x40)");
-  EXPECT_EQ(ValueOf(FindItem(ip, "Protocol")), "17 (0x11)");
-  EXPECT_EQ(CommentOf(FindItem(ip, "Protocol")), "UDP");
-  EXPECT_EQ(CommentOf(FindItem(ip, "Checksum")), "Correct");
-  const auto* source = FindItem(ip, "Source IP");
-  EXPECT_EQ(ValueOf(source), "192.168.0.1");
-  EXPECT_EQ(source->startPos, 26u);
-  EXPECT_EQ(source->type, uint32_t{VEL_DII_SOURCE_IP});
-  EXPECT_EQ(FindItem(ip, "Destination IP")->type, uint32_t{VEL_DII_DESTINATION_IP});
-  EXPECT_EQ(FindItemOrNull(ip, "IP Options - 1"), nullptr);
+  ExpectItem(ip, 14, 20, "");
+  ExpectFields(ip, {{"Version", 14, 1, "4"},
+                    {"Header Length", 14, 1, "5", "20 Bytes"},
+                    {"Differentiated Services Field", 15, 1, "0000 0000"},
+                    {"Total Length", 16, 2, "60 (0x003C)"},
+                    {"Identification", 18, 2, "1 (0x0001)"},
+                    {"Fragment Flags", 20, 1, "000. ...."},
+                    {"Fragment Offset", 21, 1, "0"},
+                    {"TTL", 22, 1, "64 (0x40)"},
+                    {"Protocol", 23, 1, "17 (0x11)", "UDP"},
+                    {"Checksum", 24, 2, "44808 (0xAF08)", "Correct"},
+                    {"Source IP", 26, 4, "192.168.0.1", "", VEL_DII_SOURCE_IP},
+                    {"Destination IP", 30, 4, "10.0.0.255", "", VEL_DII_DESTINATION_IP}});
+  ExpectFields(FindItem(ip, "Differentiated Services Field"),
+               {{"Differentiated Services Codepoint", 15, 1, "0000 00..", "Default"},
+                {"Explicit Congistion Notification", 15, 1, ".... ..00", "Not-ECT"}});
+  EXPECT_EQ(FindItem(ip, "Header Length")->severity, VEL_SST_INFOMATION);
   EXPECT_EQ(PacketSeverity(info.get()), uint32_t{VEL_SST_INFOMATION});
   EXPECT_EQ(FindGroup(info.get(), "UDP - ")->startPos, 34u);
-}
 
-TEST(IPv4Decoder, DontFragmentIsANotice) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kUdp60DontFragment);
-  const auto* fragment = FindItem(Ip(info.get()), "Fragment");
-  EXPECT_EQ(ValueOf(fragment), ".1.. ....");
-  EXPECT_EQ(CommentOf(fragment), "Do not fragment");
+  // The don't-fragment flag is a notice.
+  auto dontFragment = SweepAndDecode(kUdp60DontFragment);
+  const Node* fragment = FindItem(Ip(dontFragment.get()), "Fragment");
+  ExpectItem(fragment, 20, 1, ".1.. ....", "Do not fragment");
   EXPECT_EQ(fragment->severity, uint32_t{VEL_SST_NOTICE});
-  EXPECT_EQ(PacketSeverity(info.get()), uint32_t{VEL_SST_NOTICE});
+  EXPECT_EQ(PacketSeverity(dontFragment.get()), uint32_t{VEL_SST_NOTICE});
 }
 
-TEST(IPv4Decoder, SingleByteOptions) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kNopAndEols);
-  const auto* ip = Ip(info.get());
+TEST_F(IPv4Decoder, SingleByteOptions) {
+  auto info = SweepAndDecode(kNopAndEols);
+  const Node* ip = Ip(info.get());
   EXPECT_EQ(ip->length, 24u);
+  ExpectItem(FindItem(ip, "Header Length"), 14, 1, "6", "24 Bytes");
   EXPECT_EQ(FindItem(ip, "Header Length")->severity, uint32_t{VEL_SST_NOTICE});
-  EXPECT_EQ(CommentOf(FindItem(ip, "Header Length")), "24 Bytes");
   EXPECT_EQ(PacketSeverity(info.get()), uint32_t{VEL_SST_NOTICE});
-  const char* names[] = {"IP Options - 1", "IP Options - 2", "IP Options - 3", "IP Options - 4"};
-  for (int n = 0; n < 4; ++n) {
-    const auto* option = FindItem(ip, names[n]);
-    ASSERT_NE(option, nullptr);
-    EXPECT_EQ(option->isGroup, 1);
-    EXPECT_EQ(option->startPos, 34u + n);
-    EXPECT_EQ(option->length, 1u);
-    EXPECT_EQ(ChildNames(option), (std::vector<std::string>{"Copy Flag", "Class", "Number"}));
+  for (uint32_t n = 0; n < 4; ++n) {
+    const Node* option = FindItem(ip, "IP Options - " + std::to_string(n + 1));
+    ExpectItem(option, 34 + n, 1, "");
+    EXPECT_EQ(ChildNames(option), (Names{"Copy Flag", "Class", "Number"}));
   }
-  const auto* nop = FindItem(ip, "IP Options - 1");
-  EXPECT_EQ(CommentOf(FindItem(nop, "Number")), "No-Operation (NOP)");
-  EXPECT_EQ(ValueOf(FindItem(nop, "Number")), "...0 0001");
-  EXPECT_EQ(CommentOf(FindItem(nop, "Copy Flag")), "Do not copy");
-  EXPECT_EQ(CommentOf(FindItem(nop, "Class")), "Control");
+  ExpectFields(FindItem(ip, "IP Options - 1"), {{"Copy Flag", 34, 1, "0... ....", "Do not copy"},
+                                                {"Class", 34, 1, ".00. ....", "Control"},
+                                                {"Number", 34, 1, "...0 0001", "No-Operation (NOP)"}});
   EXPECT_EQ(CommentOf(FindItem(FindItem(ip, "IP Options - 4"), "Number")), "End of Option List (EOL)");
   EXPECT_EQ(FindGroup(info.get(), "UDP - ")->startPos, 38u);
 }
 
-TEST(IPv4Decoder, RouterAlertAndDscp) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kRouterAlert);
-  const auto* ip = Ip(info.get());
-  EXPECT_EQ(CommentOf(FindItem(ip, "Differentiated Services Codepoint")), "EF");
-  EXPECT_EQ(ValueOf(FindItem(ip, "Differentiated Services Codepoint")), "1011 10..");
-  EXPECT_EQ(CommentOf(FindItem(ip, "Explicit Congistion Notification")), "Not-ECT");
-  const auto* option = FindItem(ip, "IP Options - 1");
-  EXPECT_EQ(ChildNames(option),
-            (std::vector<std::string>{"Copy Flag", "Class", "Number", "Length", "Router Alert"}));
-  EXPECT_EQ(CommentOf(FindItem(option, "Copy Flag")), "Should copy");
-  EXPECT_EQ(ValueOf(FindItem(option, "Length")), "4 (0x04)");
-  EXPECT_EQ(ValueOf(FindItem(option, "Router Alert")), "0 (0x0000)");
-  EXPECT_EQ(CommentOf(FindItem(option, "Router Alert")), "Router shall examine packet");
+TEST_F(IPv4Decoder, RouterAlertAndDscp) {
+  auto info = SweepAndDecode(kRouterAlert);
+  const Node* ip = Ip(info.get());
+  ExpectFields(FindItem(ip, "Differentiated Services Field"),
+               {{"Differentiated Services Codepoint", 15, 1, "1011 10..", "EF"},
+                {"Explicit Congistion Notification", 15, 1, ".... ..00", "Not-ECT"}});
+  ExpectFields(FindItem(ip, "IP Options - 1"), {{"Copy Flag", 34, 1, "1... ....", "Should copy"},
+                                                {"Class", 34, 1, ".00. ....", "Control"},
+                                                {"Number", 34, 1, "...1 0100", "Router Alert"},
+                                                {"Length", 35, 1, "4 (0x04)"},
+                                                {"Router Alert", 36, 2, "0 (0x0000)", "Router shall examine packet"}});
 }
 
-TEST(IPv4Decoder, RouteTimeStampAndSecurityOptions) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kRouteAndTimeStamp);
-  const auto* ip = Ip(info.get());
+TEST_F(IPv4Decoder, RouteTimeStampAndSecurityOptions) {
+  auto info = SweepAndDecode(kRouteAndTimeStamp);
+  const Node* ip = Ip(info.get());
   // Record route, pointer 8 of length 11: (11 - 8 + 1) / 4 = 1 address, from the first slot.
-  const auto* route = FindItem(ip, "IP Options - 1");
-  EXPECT_EQ(route->length, 11u);
-  EXPECT_EQ(ValueOf(FindItem(route, "Data Pointer")), "8 (0x08)");
-  EXPECT_EQ(ChildNames(route), (std::vector<std::string>{"Copy Flag", "Class", "Number", "Length", "Data Pointer",
-                                                         "Router IP Address"}));
-  EXPECT_EQ(ValueOf(FindItem(route, "Router IP Address")), "1.2.3.4");
+  ExpectFields(FindItem(ip, "IP Options - 1"), {{"Copy Flag", 34, 1, "0... ....", "Do not copy"},
+                                                {"Class", 34, 1, ".00. ....", "Control"},
+                                                {"Number", 34, 1, "...0 0111", "Record route"},
+                                                {"Length", 35, 1, "11 (0x0B)"},
+                                                {"Data Pointer", 36, 1, "8 (0x08)"},
+                                                {"Router IP Address", 37, 4, "1.2.3.4"}});
   // Time stamp with addresses, pointer 5 of length 20: two pairs.
-  const auto* stamps = FindItem(ip, "IP Options - 2");
-  EXPECT_EQ(stamps->startPos, 45u);
-  EXPECT_EQ(CommentOf(FindItem(stamps, "Class")), "Debugging and measurement");
-  EXPECT_EQ(ValueOf(FindItem(stamps, "Overflow")), "0000 ....");
-  EXPECT_EQ(ValueOf(FindItem(stamps, "Flags")), ".... 0001");
-  EXPECT_EQ(CommentOf(FindItem(stamps, "Flags")), "Time stamps and address");
-  EXPECT_EQ(ChildNames(stamps).size(), 11u);
-  EXPECT_EQ(ValueOf(FindItem(stamps, "Timestamps")), "0 (0x0000)");
+  ExpectFields(FindItem(ip, "IP Options - 2"), {{"Copy Flag", 45, 1, "0... ....", "Do not copy"},
+                                                {"Class", 45, 1, ".10. ....", "Debugging and measurement"},
+                                                {"Number", 45, 1, "...0 0100", "Time stamp"},
+                                                {"Length", 46, 1, "20 (0x14)"},
+                                                {"Data Pointer", 47, 1, "5 (0x05)"},
+                                                {"Overflow", 48, 1, "0000 ...."},
+                                                {"Flags", 48, 1, ".... 0001", "Time stamps and address"},
+                                                {"IP Address", 49, 4, "0.0.0.0"},
+                                                {"Timestamps", 53, 4, "0 (0x0000)"},
+                                                {"IP Address", 57, 4, "0.0.0.0"},
+                                                {"Timestamps", 61, 4, "0 (0x0000)"}});
   EXPECT_EQ(FindItem(ip, "IP Options - 3")->startPos, 65u);
   EXPECT_EQ(FindGroup(info.get(), "UDP - ")->startPos, 66u);
 
-  auto secured = Decode(m.get(), kSecurity);
-  const auto* security = FindItem(Ip(secured.get()), "IP Options - 1");
-  EXPECT_EQ(CommentOf(FindItem(security, "Number")), "Security");
-  EXPECT_EQ(CommentOf(FindItem(security, "Classification Level")), "Unclassified");
-  EXPECT_EQ(FindItem(security, "Protection Authority Flags")->length, 2u);
+  auto secured = SweepAndDecode(kSecurity);
+  ExpectFields(FindItem(Ip(secured.get()), "IP Options - 1"),
+               {{"Copy Flag", 34, 1, "1... ....", "Should copy"},
+                {"Class", 34, 1, ".00. ....", "Control"},
+                {"Number", 34, 1, "...0 0010", "Security"},
+                {"Length", 35, 1, "5 (0x05)"},
+                {"Classification Level", 36, 1, "171 (0xAB)", "Unclassified"},
+                {"Protection Authority Flags", 37, 2, ""}});
 }
 
-TEST(IPv4Decoder, OptionLengthsThatDoNotFitEndTheWalk) {
-  auto m = MakeManager();
+TEST_F(IPv4Decoder, OptionLengthsThatDoNotFitEndTheWalk) {
   for (const Bytes* frame : {&kOptionLengthZero, &kOptionTooLong}) {
-    auto info = Decode(m.get(), *frame);
-    const auto* option = FindItem(Ip(info.get()), "IP Options - 1");
-    EXPECT_EQ(CommentOf(option), "Option length does not fit the header");
-    EXPECT_EQ(option->length, 4u);
-    EXPECT_EQ(ChildNames(option), (std::vector<std::string>{"Copy Flag", "Class", "Number", "Length", "Option Data"}));
+    auto info = SweepAndDecode(*frame);
+    const Node* option = FindItem(Ip(info.get()), "IP Options - 1");
+    ExpectItem(option, 34, 4, "", "Option length does not fit the header");
+    EXPECT_EQ(ChildNames(option), (Names{"Copy Flag", "Class", "Number", "Length", "Option Data"}));
     EXPECT_EQ(FindItemOrNull(Ip(info.get()), "IP Options - 2"), nullptr);
     EXPECT_EQ(FindGroup(info.get(), "UDP - ")->startPos, 38u);
   }
-  auto edge = Decode(m.get(), kOptionAtHeaderEnd);
-  const auto* last = FindItem(Ip(edge.get()), "IP Options - 4");
+  auto edge = SweepAndDecode(kOptionAtHeaderEnd);
+  const Node* last = FindItem(Ip(edge.get()), "IP Options - 4");
   EXPECT_EQ(CommentOf(last), "Option length does not fit the header");
-  EXPECT_EQ(ChildNames(last), (std::vector<std::string>{"Copy Flag", "Class", "Number"}));
+  EXPECT_EQ(ChildNames(last), (Names{"Copy Flag", "Class", "Number"}));
   EXPECT_EQ(FindGroup(edge.get(), "UDP - ")->startPos, 38u);
 
   // A pointer before the first slot never shows more addresses than the option holds.
-  auto route = Decode(m.get(), kRoutePointerZero);
-  const auto* option = FindItem(Ip(route.get()), "IP Options - 1");
+  auto route = SweepAndDecode(kRoutePointerZero);
+  const Node* option = FindItem(Ip(route.get()), "IP Options - 1");
   EXPECT_EQ(ChildNames(option).back(), "Router IP Address");
   EXPECT_EQ(ChildNames(option).size(), 6u);
   EXPECT_EQ(CommentOf(FindItem(FindItem(Ip(route.get()), "IP Options - 2"), "Number")), "End of Option List (EOL)");
 }
 
-TEST(IPv4Decoder, WrongChecksum) {
-  auto m = MakeManager();
-  Bytes frame = kUdp60;
-  frame[24] = 0x12;
-  frame[25] = 0x34;
-  auto info = Decode(m.get(), frame);
-  const auto* checksum = FindItem(Ip(info.get()), "Checksum");
-  EXPECT_EQ(ValueOf(checksum), "4660 (0x1234)");
-  EXPECT_EQ(CommentOf(checksum), "Incorrect, should be 0xaf08");
+TEST_F(IPv4Decoder, ChecksumVerdicts) {
+  const Bytes wrong = WithWord(kUdp60, 24, 0x1234);
+  auto info = SweepAndDecode(wrong);
+  const Node* checksum = FindItem(Ip(info.get()), "Checksum");
+  ExpectItem(checksum, 24, 2, "4660 (0x1234)", "Incorrect, should be 0xaf08");
   EXPECT_EQ(checksum->severity, uint32_t{VEL_SST_INFOMATION});
   EXPECT_EQ(PacketSeverity(info.get()), uint32_t{VEL_SST_INFOMATION});
 
   // A wrong checksum does not lower a severity already raised.
   Bytes options = kNopAndEols;
   options[24] ^= 0xFF;
-  auto raised = Decode(m.get(), options);
+  auto raised = DecodeFrame(options);
   EXPECT_EQ(CommentOf(FindItem(Ip(raised.get()), "Checksum")), "Incorrect, should be 0x6e1e");
   EXPECT_EQ(PacketSeverity(raised.get()), uint32_t{VEL_SST_NOTICE});
 
-  m->put_VerifyChecksum(0);
-  auto unverified = Decode(m.get(), frame);
+  // A header cut by the capture is not verified.
+  auto cut = Decode(m_.get(), kRouteAndTimeStamp, 14 + 40);
+  EXPECT_EQ(CommentOf(FindItem(Ip(cut.get()), "Checksum")), "Not verified, header truncated");
+  EXPECT_EQ(SummaryOf(Ip(cut.get())), "Ver=4,Hdr=13,Len=  60,Id=   10,TTL=64,Proto=17");
+  EXPECT_EQ(ChildNames(Ip(cut.get())).back(), "Truncated");
+
+  m_->put_VerifyChecksum(0);
+  auto unverified = DecodeFrame(wrong);
   EXPECT_EQ(CommentOf(FindItem(Ip(unverified.get()), "Checksum")), "");
   EXPECT_EQ(FindItem(Ip(unverified.get()), "Source IP")->startPos, 26u);
 }
 
-TEST(IPv4Decoder, TruncatedHeaderIsNotVerified) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kRouteAndTimeStamp, 14 + 40);
-  const auto* ip = Ip(info.get());
-  EXPECT_EQ(CommentOf(FindItem(ip, "Checksum")), "Not verified, header truncated");
-  EXPECT_EQ(SummaryOf(ip), "Ver=4,Hdr=13,Len=  60,Id=   10,TTL=64,Proto=17");
-  EXPECT_NE(FindItemOrNull(ip, "Truncated"), nullptr);
-}
-
-TEST(IPv4Decoder, IPv6InIPv4) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kIPv6InIPv4);
+TEST_F(IPv4Decoder, IPv6InIPv4) {
+  auto info = SweepAndDecode(kIPv6InIPv4);
   EXPECT_EQ(CommentOf(FindItem(Ip(info.get()), "Protocol")), "IPv6");
   EXPECT_NE(FindGroupNth(info.get(), "IPv6 - ", 0), nullptr);
 }
 
-TEST(IPv4Decoder, TruncationSweep) {
-  auto m = MakeManager();
-  for (const Bytes* frame : {&kUdp60, &kUdp60DontFragment, &kNopAndEols, &kRouterAlert, &kRouteAndTimeStamp, &kSecurity,
-                             &kIPv6InIPv4, &kOptionLengthZero, &kOptionTooLong, &kOptionAtHeaderEnd,
-                             &kRoutePointerZero})
-    TruncationSweep(m.get(), *frame);
-}
-
-TEST(IPv4Decoder, RealCaptures) {
-  auto m = MakeManager();
+TEST_F(IPv4Decoder, RealCaptures) {
   for (const char* name : {"tcpdump/ip_printroute_asan.pcap", "tcpdump/ipv4_invalid_length.pcap",
-                           "tcpdump/ipv4_invalid_total_length.pcap", "tcpdump/ipv4_invalid_total_length_2.pcap"}) {
-    std::vector<Bytes> frames = ReadPcapFrames(name);
-    ASSERT_FALSE(frames.empty()) << name;
-    for (const Bytes& frame : frames) TruncationSweep(m.get(), frame);
-  }
+                           "tcpdump/ipv4_invalid_total_length.pcap", "tcpdump/ipv4_invalid_total_length_2.pcap"})
+    SweepCapture(m_.get(), name);
   // A loose source route of length 25 in a header cut short by the capture.
-  auto route = Decode(m.get(), ReadPcapFrames("tcpdump/ip_printroute_asan.pcap")[0]);
-  const auto* ip = Ip(route.get());
+  auto route = DecodeFrame(ReadPcapFrames("tcpdump/ip_printroute_asan.pcap")[0]);
+  const Node* ip = Ip(route.get());
   EXPECT_EQ(CommentOf(FindItem(ip, "Checksum")), "Not verified, header truncated");
-  const auto* option = FindItem(ip, "IP Options - 1");
+  const Node* option = FindItem(ip, "IP Options - 1");
   EXPECT_EQ(CommentOf(FindItem(option, "Number")), "Loose source route");
   EXPECT_EQ(ValueOf(FindItem(option, "Router IP Address")), "103.103.103.0");
-  EXPECT_NE(FindItemOrNull(ip, "Truncated"), nullptr);
+  EXPECT_EQ(ChildNames(ip).back(), "Truncated");
 
-  auto badLength = Decode(m.get(), ReadPcapFrames("tcpdump/ipv4_invalid_total_length_2.pcap")[0]);
+  auto badLength = DecodeFrame(ReadPcapFrames("tcpdump/ipv4_invalid_total_length_2.pcap")[0]);
   EXPECT_EQ(CommentOf(FindItem(Ip(badLength.get()), "Checksum")), "Incorrect, should be 0x45d5");
 }
 

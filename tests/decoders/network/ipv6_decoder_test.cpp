@@ -90,294 +90,202 @@ const Bytes kIPv6InIPv4 = Hex(
     "60000000 0008 3a 40 20010db8000000010000000000000001 20010db8000000000000000000000002"
     "80002440 0003 0004");
 
-const CVELPacketsDecodingItem* IPv6Group(IVELPacketsDecodingInfo* info) {
-  return FindGroup(info, "IPv6 - Internet Protocol (v6)");
-}
+const Node* IPv6Group(IVELPacketsDecodingInfo* info) { return FindGroup(info, "IPv6 - Internet Protocol (v6)"); }
 
-TEST(IPv6Decoder, FixedHeaderFieldsWithBitPicturesAndTheNextLayerName) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kTcp);
-  const auto* ipv6 = IPv6Group(info.get());
-  ASSERT_NE(ipv6, nullptr);
-  EXPECT_EQ(ipv6->startPos, kHeader);
-  EXPECT_EQ(ipv6->length, 40u);
+using IPv6Decoder = DecoderTest;
+
+TEST_F(IPv6Decoder, FixedHeaderFieldsWithBitPicturesAndTheNextLayerName) {
+  auto info = SweepAndDecode(kTcp);
+  const Node* ipv6 = IPv6Group(info.get());
+  ExpectItem(ipv6, kHeader, 40, "");
   EXPECT_EQ(SummaryOf(ipv6), "");
-  ExpectFields(ipv6, {
-                         {"Version", 14, 1, "0110 .... .... .... .... .... .... ....", "6", 0},
-                         {"Traffic Classes", 14, 2, ".... 1011 1000 .... .... .... .... ....", "", 0},
-                         {"Flow Label", 14, 4, ".... .... .... 0001 0010 0011 0100 0101", "", 0},
-                         {"Payload Length", 18, 2, "20 (0x0014)", "", 0},
-                         {"Next Header", 20, 1, "6 (0x06)", "Transmission Control Protocol", 0},
-                         {"Hop Limit", 21, 1, "64 (0x40)", "", 0},
-                         {"Source Address", 22, 16, "FE80::2AA:FF:FE9A:4CA2", "", VEL_DII_IP_ADRESS},
-                         {"Destination Address", 38, 16, "2001:DB8:0:1::1", "", VEL_DII_IP_ADRESS},
-                     });
-  TruncationSweep(m.get(), kTcp);
+  ExpectFields(ipv6, {{"Version", 14, 1, "0110 .... .... .... .... .... .... ....", "6"},
+                      {"Traffic Classes", 14, 2, ".... 1011 1000 .... .... .... .... ...."},
+                      {"Flow Label", 14, 4, ".... .... .... 0001 0010 0011 0100 0101"},
+                      {"Payload Length", 18, 2, "20 (0x0014)"},
+                      {"Next Header", 20, 1, "6 (0x06)", "Transmission Control Protocol"},
+                      {"Hop Limit", 21, 1, "64 (0x40)"},
+                      {"Source Address", 22, 16, "FE80::2AA:FF:FE9A:4CA2", "", VEL_DII_IP_ADRESS},
+                      {"Destination Address", 38, 16, "2001:DB8:0:1::1", "", VEL_DII_IP_ADRESS}});
 }
 
-TEST(IPv6Decoder, ChainOfHopByHopRoutingFragmentAndDestinationOptions) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kChain);
-  const auto* ipv6 = IPv6Group(info.get());
-  ASSERT_NE(ipv6, nullptr);
-  EXPECT_EQ(ValueOf(FindItem(ipv6, "Source Address")), "::");
-  EXPECT_EQ(ValueOf(FindItem(ipv6, "Destination Address")), "FF02::1");
-  EXPECT_EQ(ChildNames(ipv6), (std::vector<std::string>{"Version", "Traffic Classes", "Flow Label",
-                                                        "Payload Length", "Next Header", "Hop Limit",
-                                                        "Source Address", "Destination Address", "Hop-by-Hop",
-                                                        "Routing", "Fragment", "Destination "}));
+TEST_F(IPv6Decoder, ChainOfHopByHopRoutingFragmentAndDestinationOptions) {
+  auto info = SweepAndDecode(kChain);
+  const Node* ipv6 = IPv6Group(info.get());
   EXPECT_EQ(ipv6->length, 88u);
+  ExpectFields(ipv6, {{"Version", 14, 1, "0110 .... .... .... .... .... .... ....", "6"},
+                      {"Traffic Classes", 14, 2, ".... 0000 0000 .... .... .... .... ...."},
+                      {"Flow Label", 14, 4, ".... .... .... 0000 0000 0000 0000 0000"},
+                      {"Payload Length", 18, 2, "60 (0x003C)"},
+                      {"Next Header", 20, 1, "0 (0x00)", "Internet Control Message Protocol (v6)"},
+                      {"Hop Limit", 21, 1, "64 (0x40)"},
+                      {"Source Address", 22, 16, "::", "", VEL_DII_IP_ADRESS},
+                      {"Destination Address", 38, 16, "FF02::1", "", VEL_DII_IP_ADRESS},
+                      {"Hop-by-Hop", 54, 8, ""},
+                      {"Routing", 62, 24, ""},
+                      {"Fragment", 86, 8, ""},
+                      {"Destination ", 94, 8, ""}});
   const std::string icmpv6 = "Internet Control Message Protocol (v6)";
 
-  const auto* hopByHop = Child(ipv6, 8);
-  EXPECT_EQ(hopByHop->isGroup, 1);
-  EXPECT_EQ(hopByHop->startPos, 54u);
-  EXPECT_EQ(hopByHop->length, 8u);
-  EXPECT_EQ(ChildNames(hopByHop),
-            (std::vector<std::string>{"Type", "Length", "Option - Router Alert", "Option - PadN"}));
-  EXPECT_EQ(ValueOf(Child(hopByHop, 0)), "43 (0x2B)");
-  EXPECT_EQ(CommentOf(Child(hopByHop, 0)), icmpv6);
-  EXPECT_EQ(CommentOf(Child(hopByHop, 1)), "8");
-  const auto* routerAlert = Child(hopByHop, 2);
-  EXPECT_EQ(routerAlert->length, 4u);
-  ExpectFields(routerAlert, {
-                                {"Type", 56, 1, "0000 0101", "Router Alert", 0},
-                                {"Length", 57, 1, "2 (0x02)", "", 0},
-                                {"Router Alert", 58, 2, "0 (0x0000)",
-                                 "Datagram contains a Multicast Listener Discovery", 0},
-                            });
-  ExpectFields(Child(routerAlert, 0), {
-                                          {"Action", 56, 1, "00.. ....", "Skip over", 0},
-                                          {"Data May Change", 56, 1, "..0. ....", "No", 0},
-                                      });
-  EXPECT_EQ(Child(hopByHop, 3)->length, 2u);
-  EXPECT_EQ(ChildNames(Child(hopByHop, 3)), (std::vector<std::string>{"Type", "Length"}));
+  const Node* hopByHop = Child(ipv6, 8);
+  ExpectFields(hopByHop, {{"Type", 54, 1, "43 (0x2B)", "Internet Control Message Protocol (v6)"},
+                          {"Length", 55, 1, "0 (0x00)", "8"},
+                          {"Option - Router Alert", 56, 4, ""},
+                          {"Option - PadN", 60, 2, ""}});
+  const Node* routerAlert = Child(hopByHop, 2);
+  ExpectFields(routerAlert,
+               {{"Type", 56, 1, "0000 0101", "Router Alert"},
+                {"Length", 57, 1, "2 (0x02)"},
+                {"Router Alert", 58, 2, "0 (0x0000)", "Datagram contains a Multicast Listener Discovery"}});
+  ExpectFields(Child(routerAlert, 0),
+               {{"Action", 56, 1, "00.. ....", "Skip over"}, {"Data May Change", 56, 1, "..0. ....", "No"}});
+  ExpectFields(Child(hopByHop, 3), {{"Type", 60, 1, "0000 0001", "PadN"}, {"Length", 61, 1, "0 (0x00)"}});
 
-  const auto* routing = Child(ipv6, 9);
-  EXPECT_EQ(routing->length, 24u);
-  ExpectFields(routing, {
-                            {"Type", 62, 1, "44 (0x2C)", icmpv6.c_str(), 0},
-                            {"Length", 63, 1, "2 (0x02)", "24", 0},
-                            {"Routing Type", 64, 1, "0 (0x00)", "", 0},
-                            {"Segments Left", 65, 1, "1 (0x01)", "", 0},
-                            {"Reserved", 66, 4, "0 (0x00000000)", "", 0},
-                            {"IP Address", 70, 16, "2001:DB8::2", "", VEL_DII_IP_ADRESS},
-                        });
-
-  const auto* fragment = Child(ipv6, 10);
-  EXPECT_EQ(fragment->length, 8u);
-  ExpectFields(fragment, {
-                             {"Type", 86, 1, "60 (0x3C)", icmpv6.c_str(), 0},
-                             {"Reserved", 87, 1, "0 (0x00)", "", 0},
-                             {"Flags", 88, 2, "0000 0000 0000 0001", "", 0},
-                             {"Identification", 90, 4, "3735928559 (0xDEADBEEF)", "", 0},
-                         });
-  ExpectFields(Child(fragment, 2), {
-                                       {"Fragment Offset", 88, 2, "0000 0000 0000 0...", "0 Bytes", 0},
-                                       {"More Fragments", 88, 2, ".... .... .... ...1", "Yes", 0},
-                                   });
-
-  const auto* destination = Child(ipv6, 11);
-  EXPECT_EQ(destination->startPos, 94u);
-  EXPECT_EQ(destination->length, 8u);
-  const auto* padN = FindItem(destination, "Option - PadN");
-  EXPECT_EQ(ChildNames(padN), (std::vector<std::string>{"Type", "Length", "PadN"}));
-  EXPECT_EQ(ValueOf(Child(padN, 2)), "00000000");
+  ExpectFields(Child(ipv6, 9), {{"Type", 62, 1, "44 (0x2C)", icmpv6},
+                                {"Length", 63, 1, "2 (0x02)", "24"},
+                                {"Routing Type", 64, 1, "0 (0x00)"},
+                                {"Segments Left", 65, 1, "1 (0x01)"},
+                                {"Reserved", 66, 4, "0 (0x00000000)"},
+                                {"IP Address", 70, 16, "2001:DB8::2", "", VEL_DII_IP_ADRESS}});
+  const Node* fragment = Child(ipv6, 10);
+  ExpectFields(fragment, {{"Type", 86, 1, "60 (0x3C)", icmpv6},
+                          {"Reserved", 87, 1, "0 (0x00)"},
+                          {"Flags", 88, 2, "0000 0000 0000 0001"},
+                          {"Identification", 90, 4, "3735928559 (0xDEADBEEF)"}});
+  ExpectFields(Child(fragment, 2), {{"Fragment Offset", 88, 2, "0000 0000 0000 0...", "0 Bytes"},
+                                    {"More Fragments", 88, 2, ".... .... .... ...1", "Yes"}});
+  ExpectFields(FindItem(Child(ipv6, 11), "Option - PadN"),
+               {{"Type", 96, 1, "0000 0001", "PadN"}, {"Length", 97, 1, "4 (0x04)"}, {"PadN", 98, 4, "00000000"}});
 
   // The payload goes on from where the last header ended.
-  const auto* echo = FindGroup(info.get(), "ICMPv6 - ");
-  ASSERT_NE(echo, nullptr);
-  EXPECT_EQ(echo->startPos, 102u);
-  TruncationSweep(m.get(), kChain);
+  EXPECT_EQ(FindGroup(info.get(), "ICMPv6 - ")->startPos, 102u);
 }
 
-TEST(IPv6Decoder, OptionBodiesByType) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kOptions);
-  const auto* options = FindItem(IPv6Group(info.get()), "Destination ");
-  ASSERT_NE(options, nullptr);
-  EXPECT_EQ(ChildNames(options),
-            (std::vector<std::string>{"Type", "Length", "Option - RPL Option", "Option - Quick Start", "Option - ",
-                                      "Option - Experimental (0x3E)", "Option - PadN"}));
+TEST_F(IPv6Decoder, OptionBodiesByType) {
+  auto info = SweepAndDecode(kOptions);
+  const Node* options = FindItem(IPv6Group(info.get()), "Destination ");
+  EXPECT_EQ(ChildNames(options), (Names{"Type", "Length", "Option - RPL Option", "Option - Quick Start", "Option - ",
+                                        "Option - Experimental (0x3E)", "Option - PadN"}));
   EXPECT_EQ(CommentOf(Child(options, 0)), "Unknown Protocol");  // nothing follows the chain
 
-  const auto* rpl = Child(options, 2);
-  ExpectFields(rpl, {
-                        {"Type", 56, 1, "0110 0011", "RPL Option", 0},
-                        {"Length", 57, 1, "4 (0x04)", "", 0},
-                        {"Flags", 58, 1, "0100 0000", "", 0},
-                        {"RPLInstanceID", 59, 1, "30 (0x1E)", "", 0},
-                        {"SenderRank", 60, 2, "2048 (0x0800)", "", 0},
-                    });
-  ExpectFields(Child(rpl, 2), {
-                                  {"Down", 58, 1, "0... ....", "", 0},
-                                  {"Rank-Error", 58, 1, ".1.. ....", "", 0},
-                                  {"Forwarding-Error", 58, 1, "..0. ....", "", 0},
-                              });
+  const Node* rpl = Child(options, 2);
+  ExpectFields(rpl, {{"Type", 56, 1, "0110 0011", "RPL Option"},
+                     {"Length", 57, 1, "4 (0x04)"},
+                     {"Flags", 58, 1, "0100 0000"},
+                     {"RPLInstanceID", 59, 1, "30 (0x1E)"},
+                     {"SenderRank", 60, 2, "2048 (0x0800)"}});
+  ExpectFields(
+      Child(rpl, 2),
+      {{"Down", 58, 1, "0... ...."}, {"Rank-Error", 58, 1, ".1.. ...."}, {"Forwarding-Error", 58, 1, "..0. ...."}});
 
-  const auto* quickStart = Child(options, 3);
-  EXPECT_EQ(ChildNames(quickStart), (std::vector<std::string>{"Type", "Length", "Flags", "Reserved", "QS Nonce"}));
-  ExpectFields(Child(quickStart, 2), {
-                                         {"Function", 64, 1, "0001 ....", "", 0},
-                                         {"Rate Request", 64, 1, "3", "640 Kbps", 0},
-                                     });
+  const Node* quickStart = Child(options, 3);
+  EXPECT_EQ(ChildNames(quickStart), (Names{"Type", "Length", "Flags", "Reserved", "QS Nonce"}));
+  ExpectFields(Child(quickStart, 2), {{"Function", 64, 1, "0001 ...."}, {"Rate Request", 64, 1, "3", "640 Kbps"}});
   EXPECT_EQ(ValueOf(Child(quickStart, 4)), "43981 (0xABCD)");
 
   // An option without a name: action from the top bits, data as hex.
-  const auto* unnamed = Child(options, 4);
-  ExpectFields(unnamed, {
-                            {"Type", 68, 1, "1100 0011", "", 0},
-                            {"Length", 69, 1, "2 (0x02)", "", 0},
-                            {"", 70, 2, "DEAD", "", 0},
-                        });
+  const Node* unnamed = Child(options, 4);
+  ExpectFields(unnamed, {{"Type", 68, 1, "1100 0011"}, {"Length", 69, 1, "2 (0x02)"}, {"", 70, 2, "DEAD"}});
   EXPECT_EQ(CommentOf(Child(Child(unnamed, 0), 0)), "Discard the packet");
   EXPECT_EQ(CommentOf(Child(Child(unnamed, 0), 1)), "No");
 
-  const auto* experimental = Child(options, 5);
-  EXPECT_EQ(ChildNames(experimental), (std::vector<std::string>{"Type", "Length"}));
+  const Node* experimental = Child(options, 5);
+  EXPECT_EQ(ChildNames(experimental), (Names{"Type", "Length"}));
   EXPECT_EQ(CommentOf(Child(Child(experimental, 0), 1)), "Yes");
-  TruncationSweep(m.get(), kOptions);
+
+  // Pad1 is a one-byte option of its type alone.
+  auto pad1 = SweepAndDecode(kPad1);
+  const Node* hopByHop = FindItem(IPv6Group(pad1.get()), "Hop-by-Hop");
+  ExpectFields(hopByHop, {{"Type", 54, 1, "59 (0x3B)", "Unknown Protocol"},
+                          {"Length", 55, 1, "0 (0x00)", "8"},
+                          {"Option - Pad1", 56, 1, ""},
+                          {"Option - PadN", 57, 5, ""}});
+  ExpectFields(Child(hopByHop, 2), {{"Type", 56, 1, "0000 0000", "Pad1"}});
 }
 
-TEST(IPv6Decoder, Pad1IsAOneByteOptionWithOnlyItsType) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kPad1);
-  const auto* hopByHop = FindItem(IPv6Group(info.get()), "Hop-by-Hop");
-  ASSERT_NE(hopByHop, nullptr);
-  EXPECT_EQ(ChildNames(hopByHop), (std::vector<std::string>{"Type", "Length", "Option - Pad1", "Option - PadN"}));
-  const auto* pad1 = Child(hopByHop, 2);
-  EXPECT_EQ(pad1->startPos, 56u);
-  EXPECT_EQ(pad1->length, 1u);
-  EXPECT_EQ(ChildNames(pad1), (std::vector<std::string>{"Type"}));
-  EXPECT_EQ(CommentOf(Child(pad1, 0)), "Pad1");
-  EXPECT_EQ(Child(hopByHop, 3)->startPos, 57u);
-  EXPECT_EQ(Child(hopByHop, 3)->length, 5u);
-  TruncationSweep(m.get(), kPad1);
-}
-
-TEST(IPv6Decoder, JumboPayloadOptionBeforeAnEchoRequest) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kJumbo);
-  const auto* jumbo = FindItem(IPv6Group(info.get()), "Option - Jumbo");
-  EXPECT_EQ(ChildNames(jumbo), (std::vector<std::string>{"Type", "Length", "Jumbo"}));
-  EXPECT_EQ(ValueOf(Child(jumbo, 2)), "16 (0x00000010)");
+TEST_F(IPv6Decoder, JumboPayloadAndAuthenticationHeaderBeforeEchoMessages) {
+  auto jumbo = SweepAndDecode(kJumbo);
+  ExpectFields(
+      FindItem(IPv6Group(jumbo.get()), "Option - Jumbo"),
+      {{"Type", 56, 1, "1100 0010", "Jumbo"}, {"Length", 57, 1, "4 (0x04)"}, {"Jumbo", 58, 4, "16 (0x00000010)"}});
   // A payload length of 0 ends the walk after the first header.
-  EXPECT_EQ(SummaryOf(FindGroup(info.get(), "ICMPv6 - ")), "Type = 128; Code = 0; ID = 9; Seq = 9");
-  TruncationSweep(m.get(), kJumbo);
-}
+  EXPECT_EQ(SummaryOf(FindGroup(jumbo.get(), "ICMPv6 - ")), "Type = 128; Code = 0; ID = 9; Seq = 9");
 
-TEST(IPv6Decoder, AuthenticationHeaderCountsFourByteWords) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kAuthentication);
-  const auto* ah = FindItem(IPv6Group(info.get()), "Authentication");
-  ASSERT_NE(ah, nullptr);
+  auto info = SweepAndDecode(kAuthentication);
+  const Node* ah = FindItem(IPv6Group(info.get()), "Authentication");
   EXPECT_EQ(ah->length, 24u);
-  ExpectFields(ah, {
-                       {"Type", 54, 1, "58 (0x3A)", "Internet Control Message Protocol (v6)", 0},
-                       {"Length", 55, 1, "4 (0x04)", "24", 0},
-                       {"Reserved", 56, 2, "0 (0x0000)", "", 0},
-                       {"AH SPI", 58, 4, "256 (0x00000100)", "", 0},
-                       {"AH Sequence", 62, 4, "5 (0x00000005)", "", 0},
-                       {"AH ICV", 66, 12, "000102030405060708090A0B", "", 0},
-                   });
+  ExpectFields(ah, {{"Type", 54, 1, "58 (0x3A)", "Internet Control Message Protocol (v6)"},
+                    {"Length", 55, 1, "4 (0x04)", "24"},
+                    {"Reserved", 56, 2, "0 (0x0000)"},
+                    {"AH SPI", 58, 4, "256 (0x00000100)"},
+                    {"AH Sequence", 62, 4, "5 (0x00000005)"},
+                    {"AH ICV", 66, 12, "000102030405060708090A0B"}});
   EXPECT_EQ(SummaryOf(FindGroup(info.get(), "ICMPv6 - ")), "Type = 129; Code = 0; ID = 1; Seq = 2");
-  TruncationSweep(m.get(), kAuthentication);
 }
 
-TEST(IPv6Decoder, NoNextHeaderAndEspEndTheWalkAfterTypeAndLength) {
-  auto m = MakeManager();
-  for (const auto& [frame, label] : {std::pair{kNoNextHeader, "No Next Header"},
-                                     std::pair{kEsp, "Encapsulating Security Payload"}}) {
-    auto info = Decode(m.get(), frame);
-    const auto* ipv6 = IPv6Group(info.get());
-    ASSERT_NE(ipv6, nullptr);
-    EXPECT_EQ(Narrow(Child(ipv6, 8)->Name()), label);
+TEST_F(IPv6Decoder, NoNextHeaderAndEspEndTheWalkAfterTypeAndLength) {
+  for (const auto& [frame, label] :
+       {std::pair{kNoNextHeader, "No Next Header"}, std::pair{kEsp, "Encapsulating Security Payload"}}) {
+    auto info = SweepAndDecode(frame);
+    const Node* ipv6 = IPv6Group(info.get());
     EXPECT_EQ(ChildNames(ipv6).size(), 9u) << label;
-    EXPECT_EQ(ChildNames(Child(ipv6, 8)), (std::vector<std::string>{"Type", "Length"})) << label;
+    EXPECT_EQ(Narrow(Child(ipv6, 8)->Name()), label);
+    EXPECT_EQ(ChildNames(Child(ipv6, 8)), (Names{"Type", "Length"})) << label;
     EXPECT_EQ(ipv6->length, 42u) << label;
-    TruncationSweep(m.get(), frame);
   }
-}
-
-TEST(IPv6Decoder, WalkStopsWhenTheHeadersFillThePayloadLength) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kPayloadEndsTheWalk);
-  const auto* ipv6 = IPv6Group(info.get());
-  ASSERT_NE(ipv6, nullptr);
+  // Headers that fill the payload length end the walk, whatever they name next.
+  auto info = SweepAndDecode(kPayloadEndsTheWalk);
+  const Node* ipv6 = IPv6Group(info.get());
   EXPECT_EQ(ChildNames(ipv6).back(), "Hop-by-Hop");
   EXPECT_EQ(CommentOf(FindItem(ipv6, "Next Header")), "Destination Options for IPv6");
   EXPECT_EQ(ipv6->length, 48u);
-  TruncationSweep(m.get(), kPayloadEndsTheWalk);
 }
 
-TEST(IPv6Decoder, MobilityBindingUpdateWithOptions) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kBindingUpdate);
-  const auto* mobility = FindItem(IPv6Group(info.get()), "Mobility Header");
-  ASSERT_NE(mobility, nullptr);
+TEST_F(IPv6Decoder, MobilityBindingUpdateWithOptions) {
+  auto info = SweepAndDecode(kBindingUpdate);
+  const Node* mobility = FindItem(IPv6Group(info.get()), "Mobility Header");
   EXPECT_EQ(mobility->length, 40u);
   EXPECT_EQ(ChildNames(mobility),
-            (std::vector<std::string>{"Type", "Length", "MH Type", "Reserved", "Checksum", "Sequence", "Flags",
-                                      "Lifetime", "Type", "Length", "Type", "Length", "Alternate Care-of Address",
-                                      "Type", "Length"}));
+            (Names{"Type", "Length", "MH Type", "Reserved", "Checksum", "Sequence", "Flags", "Lifetime", "Type",
+                   "Length", "Type", "Length", "Alternate Care-of Address", "Type", "Length"}));
   EXPECT_EQ(CommentOf(Child(mobility, 2)), "Binding Update");
   EXPECT_EQ(ValueOf(Child(mobility, 5)), "116 (0x0074)");
-  ExpectFields(Child(mobility, 6), {
-                                       {"Acknowledge", 62, 2, "1... .... .... ....", "Yes", 0},
-                                       {"Home Registration", 62, 2, ".1.. .... .... ....", "Yes", 0},
-                                       {"Link-Local Address Compatibility", 62, 2, "..0. .... .... ....", "No", 0},
-                                       {"Key Management Mobility Capability", 62, 2, "...0 .... .... ....", "No", 0},
-                                   });
+  ExpectFields(Child(mobility, 6), {{"Acknowledge", 62, 2, "1... .... .... ....", "Yes"},
+                                    {"Home Registration", 62, 2, ".1.. .... .... ....", "Yes"},
+                                    {"Link-Local Address Compatibility", 62, 2, "..0. .... .... ....", "No"},
+                                    {"Key Management Mobility Capability", 62, 2, "...0 .... .... ....", "No"}});
   EXPECT_EQ(CommentOf(Child(mobility, 8)), "PadN");
-  const auto* careOf = Child(mobility, 12);
-  EXPECT_EQ(careOf->startPos, 72u);
-  EXPECT_EQ(ValueOf(careOf), "2001:DB8::99");
+  const Node* careOf = Child(mobility, 12);
+  ExpectItem(careOf, 72, 16, "2001:DB8::99");
   EXPECT_EQ(careOf->type, VEL_DII_IP_ADRESS);
   EXPECT_EQ(IPv6Group(info.get())->length, 80u);
-  TruncationSweep(m.get(), kBindingUpdate);
 }
 
-TEST(IPv6Decoder, VlanTaggedUdpDatagramReachesTheUdpLayer) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kVlanUdp);
-  const auto* ipv6 = IPv6Group(info.get());
-  ASSERT_NE(ipv6, nullptr);
-  EXPECT_EQ(ipv6->startPos, 18u);
-  EXPECT_EQ(CommentOf(FindItem(ipv6, "Next Header")), "User Datagram Protocol");
-  std::vector<std::string> groups = GroupNames(info.get());
-  ASSERT_EQ(groups.size(), 5u);
-  EXPECT_EQ(groups[2].rfind("Vlan - ", 0), 0u);
-  EXPECT_EQ(groups[4], "UDP - User Datagram Protocol");
-  EXPECT_EQ(FindGroup(info.get(), "UDP - ")->startPos, 58u);
-  TruncationSweep(m.get(), kVlanUdp);
+TEST_F(IPv6Decoder, BehindAVlanTagAndInsideIPv4) {
+  auto tagged = SweepAndDecode(kVlanUdp);
+  EXPECT_EQ(IPv6Group(tagged.get())->startPos, 18u);
+  EXPECT_EQ(CommentOf(FindItem(IPv6Group(tagged.get()), "Next Header")), "User Datagram Protocol");
+  EXPECT_EQ(GroupNames(tagged.get()),
+            (Names{"Packet Info", "Ethernet II - Ethernet II Frame", "Vlan - Virtual Local Area Network",
+                   "IPv6 - Internet Protocol (v6)", "UDP - User Datagram Protocol"}));
+  EXPECT_EQ(FindGroup(tagged.get(), "UDP - ")->startPos, 58u);
+
+  auto carried = SweepAndDecode(kIPv6InIPv4);
+  EXPECT_EQ(IPv6Group(carried.get())->startPos, 34u);
+  EXPECT_EQ(SummaryOf(FindGroup(carried.get(), "ICMPv6 - ")), "Type = 128; Code = 0; ID = 3; Seq = 4");
 }
 
-TEST(IPv6Decoder, CarriedInIPv4) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kIPv6InIPv4);
-  const auto* ipv6 = IPv6Group(info.get());
-  ASSERT_NE(ipv6, nullptr);
-  EXPECT_EQ(ipv6->startPos, 34u);
-  EXPECT_EQ(SummaryOf(FindGroup(info.get(), "ICMPv6 - ")), "Type = 128; Code = 0; ID = 3; Seq = 4");
-  TruncationSweep(m.get(), kIPv6InIPv4);
-}
-
-TEST(IPv6Decoder, CutInsideTheChainKeepsTheHeadersShownSoFar) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kChain, 90);  // the fragment header's identification is cut
-  const auto* ipv6 = IPv6Group(info.get());
-  ASSERT_NE(ipv6, nullptr);
-  std::vector<std::string> names = ChildNames(ipv6);
-  ASSERT_GE(names.size(), 2u);
-  EXPECT_EQ(names[names.size() - 2], "Fragment");
-  EXPECT_EQ(names.back(), "Truncated");
-  EXPECT_EQ(ChildNames(FindItem(ipv6, "Fragment")), (std::vector<std::string>{"Type", "Reserved", "Flags"}));
+TEST_F(IPv6Decoder, CutInsideTheChainKeepsTheHeadersShownSoFar) {
+  auto info = Decode(m_.get(), kChain, 90);  // the fragment header's identification is cut
+  const Node* ipv6 = IPv6Group(info.get());
+  EXPECT_EQ(ChildNames(ipv6).back(), "Truncated");
+  EXPECT_EQ(ChildNames(FindItem(ipv6, "Fragment")), (Names{"Type", "Reserved", "Flags"}));
   EXPECT_EQ(FindItem(ipv6, "Truncated")->startPos, 90u);
   EXPECT_EQ(ipv6->length, 76u);
   EXPECT_EQ(GroupNames(info.get()).size(), 3u);
 
   // A capture ending exactly where an extension header would begin shows no header.
-  auto atBoundary = Decode(m.get(), kChain, 54);
+  auto atBoundary = Decode(m_.get(), kChain, 54);
   EXPECT_EQ(ChildNames(IPv6Group(atBoundary.get())).back(), "Destination Address");
 }
 
@@ -385,35 +293,38 @@ TEST(IPv6Decoder, CutInsideTheChainKeepsTheHeadersShownSoFar) {
 // hop-by-hop options, node information queries, a segment routing header,
 // RPL, OSPFv3 behind an authentication header, and crafted malformed
 // mobility and jumbo packets. Every packet must decode, every capture length.
-TEST(IPv6Decoder, CapturedTrafficDecodes) {
-  auto m = MakeManager();
-  const char* files[] = {"tcpdump/icmpv6.pcap",         "tcpdump/icmpv6-ni-flags.pcap",
-                         "tcpdump/icmpv6_opt24.pcap",   "tcpdump/ipv6-srh-ext-header.pcap",
-                         "tcpdump/rpl-14-dao.pcap",     "tcpdump/rpl-dao-oobr.pcap",
-                         "tcpdump/OSPFv3_with_AH.pcap", "tcpdump/mobility_opt_asan.pcap",
-                         "tcpdump/mobility_opt_asan_2.pcap", "tcpdump/ipv6-too-long-jumbo.pcap",
+TEST_F(IPv6Decoder, CapturedTrafficDecodes) {
+  const char* files[] = {"tcpdump/icmpv6.pcap",
+                         "tcpdump/icmpv6-ni-flags.pcap",
+                         "tcpdump/icmpv6_opt24.pcap",
+                         "tcpdump/ipv6-srh-ext-header.pcap",
+                         "tcpdump/rpl-14-dao.pcap",
+                         "tcpdump/rpl-dao-oobr.pcap",
+                         "tcpdump/OSPFv3_with_AH.pcap",
+                         "tcpdump/mobility_opt_asan.pcap",
+                         "tcpdump/mobility_opt_asan_2.pcap",
+                         "tcpdump/ipv6-too-long-jumbo.pcap",
                          "tcpdump/ipv6_missing_jumbo_payload_option.pcap"};
   for (const char* file : files) {
     std::vector<Bytes> frames = ReadPcapFrames(file);
     EXPECT_FALSE(frames.empty()) << file;
     for (const Bytes& frame : frames) {
-      auto info = Decode(m.get(), frame);
-      EXPECT_NE(FindGroupNth(info.get(), "IPv6 - ", 0), nullptr) << file;
-      if (frame.size() <= 200) TruncationSweep(m.get(), frame);
+      EXPECT_NE(FindGroupNth(DecodeFrame(frame).get(), "IPv6 - ", 0), nullptr) << file;
+      if (frame.size() <= 200) TruncationSweep(m_.get(), frame);
     }
   }
 
-  auto srh = Decode(m.get(), ReadPcapFrames("tcpdump/ipv6-srh-ext-header.pcap").at(0));
-  const auto* routing = FindItem(IPv6Group(srh.get()), "Routing");
+  auto srh = DecodeFrame(ReadPcapFrames("tcpdump/ipv6-srh-ext-header.pcap").at(0));
+  const Node* routing = FindItem(IPv6Group(srh.get()), "Routing");
   EXPECT_EQ(ValueOf(FindItem(routing, "Routing Type")), "4 (0x04)");
   EXPECT_EQ(ValueOf(FindItem(routing, "IP Address")), "A:B:C:3::D6");
 
-  auto ospf = Decode(m.get(), ReadPcapFrames("tcpdump/OSPFv3_with_AH.pcap").at(0));
-  const auto* ah = FindItem(IPv6Group(ospf.get()), "Authentication");
+  auto ospf = DecodeFrame(ReadPcapFrames("tcpdump/OSPFv3_with_AH.pcap").at(0));
+  const Node* ah = FindItem(IPv6Group(ospf.get()), "Authentication");
   EXPECT_EQ(ValueOf(FindItem(ah, "AH SPI")), "256 (0x00000100)");
   EXPECT_EQ(ValueOf(FindItem(ah, "AH ICV")), "21D3A95C5FFD4D184622B9F8");
 
-  auto report = Decode(m.get(), ReadPcapFrames("tcpdump/icmpv6.pcap").at(1));
+  auto report = DecodeFrame(ReadPcapFrames("tcpdump/icmpv6.pcap").at(1));
   EXPECT_EQ(CommentOf(FindItem(FindItem(IPv6Group(report.get()), "Hop-by-Hop"), "Router Alert")),
             "Datagram contains a Multicast Listener Discovery");
   EXPECT_EQ(CommentOf(FindItem(FindGroup(report.get(), "ICMPv6 - "), "Type")), "Version 2 Multicast Listener Report");

@@ -1,5 +1,4 @@
 #include "test_support.h"
-#include "vel/module_base.h"
 
 namespace vel::test {
 namespace {
@@ -47,253 +46,184 @@ const Bytes kSynOverIPv6 = Hex(
     "0db8000000000000000000000002"
     "040100500000000100000000500204004c1c0000");
 
+using TcpDecoder = DecoderTest;
 
-// The graph up to the transport layer, with a probe behind TCP and UDP.
-ProbedGraph TransportGraph() { return ProbedGraph({48, 1, 52, 2, 20}, {2, 20}); }
-
-TEST(TcpDecoder, SynShowsHeaderFlagsAndSixOptions) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kSyn);
-  const auto* tcp = FindGroup(info.get(), "TCP - ");
-  ASSERT_NE(tcp, nullptr);
-  EXPECT_EQ(Narrow(tcp->Name()), "TCP - Transmission Control Protocol");
-  EXPECT_EQ(tcp->startPos, 34u);
-  EXPECT_EQ(tcp->length, 32u);
-  EXPECT_EQ(ChildNames(tcp),
-            (std::vector<std::string>{"Source Port", "Destination Port", "Sequence Number", "Ack Number", "TCP Offset",
-                                      "Flags", "Window", "Checksum", "Urgent Pointer", "Option 1", "Option 2",
-                                      "Option 3", "Option 4", "Option 5", "Option 6"}));
-  ExpectItem(FindItem(tcp, "Source Port"), 34, 2, "1025 (0x0401)");
-  EXPECT_EQ(FindItem(tcp, "Source Port")->type, uint32_t{VEL_DII_SOURCE_PORT});
-  ExpectItem(FindItem(tcp, "Destination Port"), 36, 2, "80 (0x0050)");
-  EXPECT_EQ(FindItem(tcp, "Destination Port")->type, uint32_t{VEL_DII_DEST_PORT});
-  ExpectItem(FindItem(tcp, "Sequence Number"), 38, 4, "1000 (0x000003E8)");
-  ExpectItem(FindItem(tcp, "Ack Number"), 42, 4, "0 (0x00000000)");
-  ExpectItem(FindItem(tcp, "TCP Offset"), 46, 1, "8", "32 Bytes");
-  ExpectItem(FindItem(tcp, "Window"), 48, 2, "8192 (0x2000)");
-  ExpectItem(FindItem(tcp, "Checksum"), 50, 2, "50564 (0xC584)", "Correct");
-  ExpectItem(FindItem(tcp, "Urgent Pointer"), 52, 2, "0 (0x0000)");
-
-  const auto* flags = FindItem(tcp, "Flags");
-  ExpectItem(flags, 47, 1, "0000 0010");
-  EXPECT_EQ(flags->isGroup, 1);
-  EXPECT_EQ(ChildNames(flags), (std::vector<std::string>{"URG", "ACK", "PSH", "RST", "SYN", "FIN"}));
-  ExpectItem(FindItem(flags, "URG"), 47, 1, "..0. ....", "Urgent Pointer field significant");
-  ExpectItem(FindItem(flags, "ACK"), 47, 1, "...0 ....", "Acknowledgment field significant");
-  ExpectItem(FindItem(flags, "PSH"), 47, 1, ".... 0...", "Push Function");
-  ExpectItem(FindItem(flags, "RST"), 47, 1, ".... .0..", "Reset the connection");
-  ExpectItem(FindItem(flags, "SYN"), 47, 1, ".... ..1.", "Synchronize sequence numbers");
-  ExpectItem(FindItem(flags, "FIN"), 47, 1, ".... ...0", "No more data from sender");
-
-  const auto* mss = FindItem(tcp, "Option 1");
-  ExpectItem(mss, 54, 4, "");
-  EXPECT_EQ(mss->isGroup, 1);
-  EXPECT_EQ(ChildNames(mss), (std::vector<std::string>{"Code", "Length", "Maximum Segment Size"}));
-  ExpectItem(FindItem(mss, "Code"), 54, 1, "2 (0x02)", "Maximum Segment Size");
-  ExpectItem(FindItem(mss, "Length"), 55, 1, "4 (0x04)");
-  ExpectItem(FindItem(mss, "Maximum Segment Size"), 56, 2, "1460 (0x05B4)");
-  for (const char* name : {"Option 2", "Option 4", "Option 5"}) {
-    const auto* nop = FindItem(tcp, name);
-    EXPECT_EQ(ChildNames(nop), std::vector<std::string>{"Code"}) << name;
-    ExpectItem(nop, nop->startPos, 1, "");
-    ExpectItem(FindItem(nop, "Code"), nop->startPos, 1, "1 (0x01)", "No Operation");
-  }
-  const auto* scale = FindItem(tcp, "Option 3");
-  ExpectItem(scale, 59, 3, "");
-  ExpectItem(FindItem(scale, "Code"), 59, 1, "3 (0x03)", "Window Scale");
-  ExpectItem(FindItem(scale, "Window Scale"), 61, 1, "7 (0x07)");
-  const auto* sack = FindItem(tcp, "Option 6");
-  ExpectItem(sack, 64, 2, "");
-  EXPECT_EQ(ChildNames(sack), (std::vector<std::string>{"Code", "Length"}));
-  ExpectItem(FindItem(sack, "Code"), 64, 1, "4 (0x04)", "SACK Permission");
-
+TEST_F(TcpDecoder, SynShowsHeaderFlagsAndSixOptions) {
+  auto info = SweepAndDecode(kSyn);
+  const Node* tcp = FindGroup(info.get(), "TCP - Transmission Control Protocol");
+  ExpectItem(tcp, 34, 32, "");
+  ExpectFields(tcp, {{"Source Port", 34, 2, "1025 (0x0401)", "", VEL_DII_SOURCE_PORT},
+                     {"Destination Port", 36, 2, "80 (0x0050)", "", VEL_DII_DEST_PORT},
+                     {"Sequence Number", 38, 4, "1000 (0x000003E8)"},
+                     {"Ack Number", 42, 4, "0 (0x00000000)"},
+                     {"TCP Offset", 46, 1, "8", "32 Bytes"},
+                     {"Flags", 47, 1, "0000 0010"},
+                     {"Window", 48, 2, "8192 (0x2000)"},
+                     {"Checksum", 50, 2, "50564 (0xC584)", "Correct"},
+                     {"Urgent Pointer", 52, 2, "0 (0x0000)"},
+                     {"Option 1", 54, 4, ""},
+                     {"Option 2", 58, 1, ""},
+                     {"Option 3", 59, 3, ""},
+                     {"Option 4", 62, 1, ""},
+                     {"Option 5", 63, 1, ""},
+                     {"Option 6", 64, 2, ""}});
+  ExpectFields(FindItem(tcp, "Flags"), {{"URG", 47, 1, "..0. ....", "Urgent Pointer field significant"},
+                                        {"ACK", 47, 1, "...0 ....", "Acknowledgment field significant"},
+                                        {"PSH", 47, 1, ".... 0...", "Push Function"},
+                                        {"RST", 47, 1, ".... .0..", "Reset the connection"},
+                                        {"SYN", 47, 1, ".... ..1.", "Synchronize sequence numbers"},
+                                        {"FIN", 47, 1, ".... ...0", "No more data from sender"}});
+  ExpectFields(FindItem(tcp, "Option 1"), {{"Code", 54, 1, "2 (0x02)", "Maximum Segment Size"},
+                                           {"Length", 55, 1, "4 (0x04)"},
+                                           {"Maximum Segment Size", 56, 2, "1460 (0x05B4)"}});
+  for (const char* name : {"Option 2", "Option 4", "Option 5"})
+    ExpectFields(FindItem(tcp, name), {{"Code", FindItem(tcp, name)->startPos, 1, "1 (0x01)", "No Operation"}});
+  ExpectFields(FindItem(tcp, "Option 3"), {{"Code", 59, 1, "3 (0x03)", "Window Scale"},
+                                           {"Length", 60, 1, "3 (0x03)"},
+                                           {"Window Scale", 61, 1, "7 (0x07)"}});
+  ExpectFields(FindItem(tcp, "Option 6"),
+               {{"Code", 64, 1, "4 (0x04)", "SACK Permission"}, {"Length", 65, 1, "2 (0x02)"}});
   EXPECT_EQ(SummaryOf(tcp), "Seq = 1000, Ack = 0, Win = 8192,Len = 0,[ SYN ]");
-  TruncationSweep(m.get(), kSyn);
 }
 
-TEST(TcpDecoder, TimestampsFollowedByZeroPaddingShowAsEndOfListOptions) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kTimestamps);
-  const auto* tcp = FindGroup(info.get(), "TCP - ");
-  ASSERT_NE(tcp, nullptr);
+TEST_F(TcpDecoder, TimestampsFollowedByZeroPaddingShowAsEndOfListOptions) {
+  auto info = SweepAndDecode(kTimestamps);
+  const Node* tcp = FindGroup(info.get(), "TCP - ");
   EXPECT_EQ(tcp->length, 32u);
-  const auto* ts = FindItem(tcp, "Option 1");
-  ExpectItem(ts, 54, 10, "");
-  EXPECT_EQ(ChildNames(ts), (std::vector<std::string>{"Code", "Length", "TS", "TS Echo"}));
-  ExpectItem(FindItem(ts, "Code"), 54, 1, "8 (0x08)", "Timestamps");
-  ExpectItem(FindItem(ts, "Length"), 55, 1, "10 (0x0A)");
-  ExpectItem(FindItem(ts, "TS"), 56, 4, "123456 (0x0001E240)");
-  ExpectItem(FindItem(ts, "TS Echo"), 60, 4, "654321 (0x0009FBF1)");
+  ExpectFields(FindItem(tcp, "Option 1"), {{"Code", 54, 1, "8 (0x08)", "Timestamps"},
+                                           {"Length", 55, 1, "10 (0x0A)"},
+                                           {"TS", 56, 4, "123456 (0x0001E240)"},
+                                           {"TS Echo", 60, 4, "654321 (0x0009FBF1)"}});
   for (const char* padding : {"Option 2", "Option 3"}) {
-    const auto* end = FindItem(tcp, padding);
+    const Node* end = FindItem(tcp, padding);
+    ExpectFields(end, {{"Code", end->startPos, 1, "0 (0x00)", "End of option list"}});
     EXPECT_EQ(end->length, 1u);
-    EXPECT_EQ(ChildNames(end), std::vector<std::string>{"Code"});
-    ExpectItem(FindItem(end, "Code"), end->startPos, 1, "0 (0x00)", "End of option list");
   }
   EXPECT_EQ(FindItemOrNull(tcp, "Option 4"), nullptr);
   EXPECT_EQ(SummaryOf(tcp), "Seq = 5000, Ack = 1001, Win = 65535,Len = 19,[ ACK ]");
-  TruncationSweep(m.get(), kTimestamps);
 }
 
-TEST(TcpDecoder, EveryFlagAndTheRemainingOptionKinds) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kAllFlags);
-  const auto* tcp = FindGroup(info.get(), "TCP - ");
-  ASSERT_NE(tcp, nullptr);
+TEST_F(TcpDecoder, EveryFlagAndTheRemainingOptionKinds) {
+  auto info = SweepAndDecode(kAllFlags);
+  const Node* tcp = FindGroup(info.get(), "TCP - ");
   EXPECT_EQ(ValueOf(FindItem(tcp, "Flags")), "0011 1111");
   EXPECT_EQ(ValueOf(FindItem(FindItem(tcp, "Flags"), "URG")), "..1. ....");
   EXPECT_EQ(ValueOf(FindItem(tcp, "Urgent Pointer")), "7 (0x0007)");
   EXPECT_EQ(SummaryOf(tcp), "Seq = 1, Ack = 2, Win = 3,Len = 0,[ SYN FIN ACK URG RST PSH ]");
 
   const char* const countNames[] = {"CC", "CC.NEW", "CC.ECHO"};
-  for (int i = 0; i < 3; ++i) {
-    const auto* option = FindItem(tcp, "Option " + std::to_string(i + 1));
+  for (uint32_t i = 0; i < 3; ++i) {
+    const Node* option = FindItem(tcp, "Option " + std::to_string(i + 1));
     EXPECT_EQ(option->length, 6u);
     EXPECT_EQ(CommentOf(FindItem(option, "Code")), countNames[i]);
-    ExpectItem(FindItem(option, "Count"), option->startPos + 2, 4, std::to_string(i + 1) + " (0x0000000" + std::to_string(i + 1) + ")");
+    ExpectItem(FindItem(option, "Count"), option->startPos + 2, 4,
+               std::to_string(i + 1) + " (0x0000000" + std::to_string(i + 1) + ")");
   }
   // A selective acknowledgement and an unknown kind: no name, no value items,
   // and the walk goes on after their length.
-  const auto* sack = FindItem(tcp, "Option 4");
-  ExpectItem(sack, 72, 10, "");
-  EXPECT_EQ(ChildNames(sack), (std::vector<std::string>{"Code", "Length"}));
-  ExpectItem(FindItem(sack, "Code"), 72, 1, "5 (0x05)");
-  const auto* unknown = FindItem(tcp, "Option 5");
-  ExpectItem(unknown, 82, 2, "");
-  ExpectItem(FindItem(unknown, "Code"), 82, 1, "30 (0x1E)");
+  ExpectItem(FindItem(tcp, "Option 4"), 72, 10, "");
+  ExpectFields(FindItem(tcp, "Option 4"), {{"Code", 72, 1, "5 (0x05)"}, {"Length", 73, 1, "10 (0x0A)"}});
+  ExpectItem(FindItem(tcp, "Option 5"), 82, 2, "");
+  ExpectItem(FindItem(FindItem(tcp, "Option 5"), "Code"), 82, 1, "30 (0x1E)");
   EXPECT_EQ(CommentOf(FindItem(FindItem(tcp, "Option 6"), "Code")), "End of option list");
   EXPECT_EQ(FindItem(tcp, "Option 7")->startPos, 85u);
   EXPECT_EQ(tcp->length, 52u);
-  TruncationSweep(m.get(), kAllFlags);
 }
 
-TEST(TcpDecoder, OptionLengthsThatCannotBeWalkedEndTheWalk) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kBadOptionLengths);
-  const auto* tcp = FindGroup(info.get(), "TCP - ");
-  ASSERT_NE(tcp, nullptr);
+TEST_F(TcpDecoder, OptionLengthsThatCannotBeWalkedEndTheWalk) {
+  auto info = SweepAndDecode(kBadOptionLengths);
+  const Node* tcp = FindGroup(info.get(), "TCP - ");
   // Window scale with length 2 holds no value: shown, flagged, and the walk goes on.
-  const auto* scale = FindItem(tcp, "Option 1");
-  ExpectItem(scale, 54, 2, "");
-  EXPECT_EQ(ChildNames(scale), (std::vector<std::string>{"Code", "Length"}));
-  ExpectItem(FindItem(scale, "Length"), 55, 1, "2 (0x02)", "Invalid option length");
+  ExpectItem(FindItem(tcp, "Option 1"), 54, 2, "");
+  ExpectFields(FindItem(tcp, "Option 1"),
+               {{"Code", 54, 1, "3 (0x03)", "Window Scale"}, {"Length", 55, 1, "2 (0x02)", "Invalid option length"}});
   // A length of 0 would never advance: the option takes the rest of the area.
-  const auto* stuck = FindItem(tcp, "Option 2");
-  ExpectItem(stuck, 56, 6, "");
-  ExpectItem(FindItem(stuck, "Length"), 57, 1, "0 (0x00)", "Invalid option length");
+  ExpectItem(FindItem(tcp, "Option 2"), 56, 6, "");
+  ExpectItem(FindItem(FindItem(tcp, "Option 2"), "Length"), 57, 1, "0 (0x00)", "Invalid option length");
   EXPECT_EQ(FindItemOrNull(tcp, "Option 3"), nullptr);
   EXPECT_EQ(tcp->length, 28u);
   EXPECT_EQ(SummaryOf(tcp), "Seq = 1, Ack = 0, Win = 100,Len = 3");
-  TruncationSweep(m.get(), kBadOptionLengths);
 
   // A kind with a length field as the area's last byte: its length would lie in the payload.
-  info = Decode(m.get(), kKindAtAreaEnd);
+  info = SweepAndDecode(kKindAtAreaEnd);
   tcp = FindGroup(info.get(), "TCP - ");
-  ASSERT_NE(tcp, nullptr);
-  const auto* last = FindItem(tcp, "Option 4");
-  ExpectItem(last, 57, 1, "");
-  EXPECT_EQ(ChildNames(last), std::vector<std::string>{"Code"});
+  ExpectItem(FindItem(tcp, "Option 4"), 57, 1, "");
+  EXPECT_EQ(ChildNames(FindItem(tcp, "Option 4")), Names{"Code"});
   EXPECT_EQ(tcp->length, 24u);
-  TruncationSweep(m.get(), kKindAtAreaEnd);
 }
 
-TEST(TcpDecoder, NoOptionsAndPaddingInTheSummaryLength) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kPaddedAck);
-  const auto* tcp = FindGroup(info.get(), "TCP - ");
-  ASSERT_NE(tcp, nullptr);
+TEST_F(TcpDecoder, NoOptionsAndPaddingInTheSummaryLength) {
+  auto info = SweepAndDecode(kPaddedAck);
+  const Node* tcp = FindGroup(info.get(), "TCP - ");
   EXPECT_EQ(tcp->length, 20u);
   EXPECT_EQ(FindItemOrNull(tcp, "Option 1"), nullptr);
   // The padding counts in Len but not in the checksum, which covers the IP datagram.
   EXPECT_EQ(SummaryOf(tcp), "Seq = 1001, Ack = 5001, Win = 4096,Len = 6,[ ACK ]");
   EXPECT_EQ(CommentOf(FindItem(tcp, "Checksum")), "Correct");
-  TruncationSweep(m.get(), kPaddedAck);
 }
 
-TEST(TcpDecoder, ChecksumVerification) {
-  auto m = MakeManager();
+TEST_F(TcpDecoder, ChecksumVerification) {
   Bytes wrong = WithWord(kSyn, 34 + 16, 0x1234);
-  auto info = Decode(m.get(), wrong);
-  const auto* checksum = FindItem(FindGroup(info.get(), "TCP - "), "Checksum");
-  EXPECT_EQ(ValueOf(checksum), "4660 (0x1234)");
-  EXPECT_EQ(CommentOf(checksum), "Incorrect, should be 0xc584");
+  auto info = SweepAndDecode(wrong);
+  const Node* checksum = FindItem(FindGroup(info.get(), "TCP - "), "Checksum");
+  ExpectItem(checksum, 50, 2, "4660 (0x1234)", "Incorrect, should be 0xc584");
   EXPECT_EQ(checksum->severity, uint32_t{VEL_SST_INFOMATION});
-  uint32_t severity = 0;
-  info->get_Severity(&severity);
-  EXPECT_EQ(severity, uint32_t{VEL_SST_INFOMATION});
-  TruncationSweep(m.get(), wrong);
+  EXPECT_EQ(PacketSeverity(info.get()), uint32_t{VEL_SST_INFOMATION});
 
   // A capture that ends inside the segment cannot be checked.
-  info = Decode(m.get(), kRequest, static_cast<uint32_t>(kRequest.size() - 5));
-  const auto* tcp = FindGroup(info.get(), "TCP - ");
+  info = Decode(m_.get(), kRequest, static_cast<uint32_t>(kRequest.size() - 5));
+  const Node* tcp = FindGroup(info.get(), "TCP - ");
   EXPECT_EQ(CommentOf(FindItem(tcp, "Checksum")), "Not verified, data truncated");
   EXPECT_EQ(SummaryOf(tcp), "Seq = 7, Ack = 9, Win = 512,Len = 13,[ ACK PSH ]");
 
-  m->put_VerifyChecksum(0);
-  info = Decode(m.get(), wrong);
-  EXPECT_EQ(CommentOf(FindItem(FindGroup(info.get(), "TCP - "), "Checksum")), "");
-}
-
-TEST(TcpDecoder, OptionsCutByTheCaptureKeepTheSummary) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kSyn, 60);
-  const auto* tcp = FindGroup(info.get(), "TCP - ");
-  ASSERT_NE(tcp, nullptr);
+  // Options cut by the capture keep the summary.
+  info = Decode(m_.get(), kSyn, 60);
+  tcp = FindGroup(info.get(), "TCP - ");
   EXPECT_EQ(SummaryOf(tcp), "Seq = 1000, Ack = 0, Win = 8192,Len = 0,[ SYN ]");
-  EXPECT_NE(FindItemOrNull(tcp, "Option 3"), nullptr);
-  EXPECT_NE(FindItemOrNull(tcp, "Truncated"), nullptr);
+  EXPECT_EQ(ChildNames(tcp).back(), "Truncated");
   EXPECT_EQ(tcp->startPos + tcp->length, 60u);
+
+  // Over IPv6 the pseudo-header is IPv6's.
+  EXPECT_EQ(CommentOf(ItemAt(SweepAndDecode(kSynOverIPv6).get(), {"TCP - ", "Checksum"})), "Correct");
+  EXPECT_EQ(CommentOf(ItemAt(SweepAndDecode(WithWord(kSynOverIPv6, 54 + 16, 0xBEEF)).get(), {"TCP - ", "Checksum"})),
+            "Incorrect, should be 0x4c1c");
+
+  m_->put_VerifyChecksum(0);
+  EXPECT_EQ(CommentOf(ItemAt(DecodeFrame(wrong).get(), {"TCP - ", "Checksum"})), "");
 }
 
-TEST(TcpDecoder, PayloadGoesToTheTypeThePortsChose) {
-  ProbedGraph graph = TransportGraph();
-  using Offers = std::vector<COfferProbe::Offer>;
-  EXPECT_EQ(graph.OffersFor(kRequest), (Offers{{3, 54}}));       // 1025 -> 80
-  EXPECT_EQ(graph.OffersFor(kTimestamps), (Offers{{3, 66}}));    // 80 -> 1025, after the options
+TEST_F(TcpDecoder, PayloadGoesToTheTypeThePortsChose) {
+  ProbedGraph graph({48, 1, 52, 2, 20}, {2, 20});
+  EXPECT_EQ(graph.OffersFor(kRequest), (Offers{{3, 54}}));           // 1025 -> 80
+  EXPECT_EQ(graph.OffersFor(kTimestamps), (Offers{{3, 66}}));        // 80 -> 1025, after the options
   EXPECT_EQ(graph.OffersFor(kBadOptionLengths), (Offers{{2, 62}}));  // 8080 is not in the port table
-  EXPECT_EQ(graph.OffersFor(kSyn), Offers{});                    // nothing after the header
+  EXPECT_EQ(graph.OffersFor(kSyn), Offers{});                        // nothing after the header
 }
 
-TEST(TcpDecoder, ChecksumOverIPv6) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kSynOverIPv6);
-  EXPECT_EQ(CommentOf(FindItem(FindGroup(info.get(), "TCP - "), "Checksum")), "Correct");
-  Bytes wrong = WithWord(kSynOverIPv6, 54 + 16, 0xBEEF);
-  info = Decode(m.get(), wrong);
-  EXPECT_EQ(CommentOf(FindItem(FindGroup(info.get(), "TCP - "), "Checksum")), "Incorrect, should be 0x4c1c");
-  TruncationSweep(m.get(), kSynOverIPv6);
-  TruncationSweep(m.get(), wrong);
-}
-
-TEST(TcpDecoder, TcpdumpCaptures) {
-  auto m = MakeManager();
-  for (const char* name : {"tcpdump/mptcp-fclose.pcap", "tcpdump/ipv4_tcp_http_xml.pcap",
-                           "tcpdump/tcp_eight_lowest_weight_flags_set.pcap", "tcpdump/mptcp-dss-oobr.pcap",
-                           "tcpdump/tcp_rst_data-trunc.pcap"}) {
-    std::vector<Bytes> frames = ReadPcapFrames(name);
-    ASSERT_FALSE(frames.empty()) << name;
-    for (const Bytes& frame : frames) TruncationSweep(m.get(), frame);
-  }
+TEST_F(TcpDecoder, TcpdumpCaptures) {
+  for (const char* name :
+       {"tcpdump/mptcp-fclose.pcap", "tcpdump/ipv4_tcp_http_xml.pcap", "tcpdump/tcp_eight_lowest_weight_flags_set.pcap",
+        "tcpdump/mptcp-dss-oobr.pcap", "tcpdump/tcp_rst_data-trunc.pcap"})
+    SweepCapture(m_.get(), name);
 
   // All eight flag bits set: the two high ones are drawn as 0.
-  auto info = Decode(m.get(), ReadPcapFrames("tcpdump/tcp_eight_lowest_weight_flags_set.pcap")[0]);
-  const auto* tcp = FindGroup(info.get(), "TCP - ");
+  auto info = DecodeFrame(ReadPcapFrames("tcpdump/tcp_eight_lowest_weight_flags_set.pcap")[0]);
+  const Node* tcp = FindGroup(info.get(), "TCP - ");
   EXPECT_EQ(ValueOf(FindItem(tcp, "Flags")), "0011 1111");
   EXPECT_EQ(CommentOf(FindItem(tcp, "Checksum")), "Correct");
   EXPECT_EQ(SummaryOf(tcp), "Seq = 576462951, Ack = 486026015, Win = 512,Len = 0,[ SYN FIN ACK URG RST PSH ]");
 
   // A multipath SYN: MSS, SACK permitted, timestamps, NOP, window scale, and kind 30 without a name.
-  info = Decode(m.get(), ReadPcapFrames("tcpdump/mptcp-fclose.pcap")[2]);
+  info = DecodeFrame(ReadPcapFrames("tcpdump/mptcp-fclose.pcap")[2]);
   tcp = FindGroup(info.get(), "TCP - ");
   EXPECT_EQ(CommentOf(FindItem(tcp, "Checksum")), "Correct");
   EXPECT_EQ(ValueOf(FindItem(FindItem(tcp, "Option 3"), "TS")), "38230 (0x00009556)");
-  const auto* multipath = FindItem(tcp, "Option 6");
-  EXPECT_EQ(ValueOf(FindItem(multipath, "Code")), "30 (0x1E)");
-  EXPECT_EQ(CommentOf(FindItem(multipath, "Code")), "");
+  const Node* multipath = FindItem(tcp, "Option 6");
+  ExpectValue(multipath, "Code", "30 (0x1E)");
   EXPECT_EQ(multipath->length, 12u);
 
   // A reset whose capture stops short of the IP length.
-  info = Decode(m.get(), ReadPcapFrames("tcpdump/tcp_rst_data-trunc.pcap")[0]);
+  info = DecodeFrame(ReadPcapFrames("tcpdump/tcp_rst_data-trunc.pcap")[0]);
   EXPECT_EQ(CommentOf(FindItem(FindGroup(info.get(), "TCP - "), "Checksum")), "Not verified, data truncated");
 }
 

@@ -1,5 +1,4 @@
 #include "test_support.h"
-#include "vel/module_base.h"
 
 namespace vel::test {
 namespace {
@@ -44,126 +43,87 @@ const Bytes kQuotedInIcmp = Hex(
     "4500001c000700003f11fa6ec0a80002c0a80009"
     "0401003500081234");
 
+std::string ChecksumComment(IVELPacketsDecodingInfo* info) { return CommentOf(ItemAt(info, {"UDP - ", "Checksum"})); }
 
-// The graph up to the transport layer, with a probe behind TCP and UDP.
-ProbedGraph TransportGraph() { return ProbedGraph({48, 1, 52, 2, 20}, {2, 20}); }
+using UdpDecoder = DecoderTest;
 
-std::string ChecksumComment(IVELPacketsDecodingInfo* info) {
-  return CommentOf(FindItem(FindGroup(info, "UDP - "), "Checksum"));
-}
-
-TEST(UdpDecoder, HeaderShowsFourItemsAndNoSummary) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kDnsQuery);
-  const auto* udp = FindGroup(info.get(), "UDP - ");
-  ASSERT_NE(udp, nullptr);
-  EXPECT_EQ(Narrow(udp->Name()), "UDP - User Datagram Protocol");
-  EXPECT_EQ(udp->startPos, 34u);
-  EXPECT_EQ(udp->length, 8u);
+TEST_F(UdpDecoder, HeaderShowsFourItemsAndNoSummary) {
+  auto info = SweepAndDecode(kDnsQuery);
+  const Node* udp = FindGroup(info.get(), "UDP - User Datagram Protocol");
+  ExpectItem(udp, 34, 8, "");
   EXPECT_EQ(SummaryOf(udp), "");
-  EXPECT_EQ(ChildNames(udp), (std::vector<std::string>{"Source Port", "Destination Port", "Total length", "Checksum"}));
-  const char* const values[] = {"5353 (0x14E9)", "53 (0x0035)", "37 (0x0025)", "34704 (0x8790)"};
-  const uint32_t types[] = {VEL_DII_SOURCE_PORT, VEL_DII_DEST_PORT, 0, 0};
-  for (uint32_t i = 0; i < 4; ++i) {
-    const auto* item = udp->Children()[i];
-    EXPECT_EQ(item->startPos, 34 + 2 * i);
-    EXPECT_EQ(item->length, 2u);
-    EXPECT_EQ(ValueOf(item), values[i]);
-    EXPECT_EQ(item->type, types[i]);
-  }
-  EXPECT_EQ(ChecksumComment(info.get()), "Correct");
-  TruncationSweep(m.get(), kDnsQuery);
+  ExpectFields(udp, {{"Source Port", 34, 2, "5353 (0x14E9)", "", VEL_DII_SOURCE_PORT},
+                     {"Destination Port", 36, 2, "53 (0x0035)", "", VEL_DII_DEST_PORT},
+                     {"Total length", 38, 2, "37 (0x0025)"},
+                     {"Checksum", 40, 2, "34704 (0x8790)", "Correct"}});
 }
 
-TEST(UdpDecoder, ChecksumVerification) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kWrongChecksum);
+TEST_F(UdpDecoder, ChecksumVerification) {
+  auto info = SweepAndDecode(kWrongChecksum);
   EXPECT_EQ(ChecksumComment(info.get()), "Incorrect, should be 0x6954");
-  uint32_t severity = 0;
-  info->get_Severity(&severity);
-  EXPECT_EQ(severity, uint32_t{VEL_SST_INFOMATION});
-  TruncationSweep(m.get(), kWrongChecksum);
+  EXPECT_EQ(PacketSeverity(info.get()), uint32_t{VEL_SST_INFOMATION});
 
   // A checksum field of 0 is judged like any other value.
-  info = Decode(m.get(), kZeroChecksum);
-  EXPECT_EQ(ChecksumComment(info.get()), "Incorrect, should be 0x7db4");
-  TruncationSweep(m.get(), kZeroChecksum);
+  EXPECT_EQ(ChecksumComment(SweepAndDecode(kZeroChecksum).get()), "Incorrect, should be 0x7db4");
 
   // 0xFFFF is the other form of a computed 0: 1900 -> 5060 with payload 0x6356 sums to it.
   Bytes negativeZero = Concat({Hex("00112233445566554433221108004500001e000100004011f97ac0a80001c0a80002"),
                                Hex("076c13c4000affff"), Hex("6356")});
-  EXPECT_EQ(ChecksumComment(Decode(m.get(), negativeZero).get()), "Correct");
-  EXPECT_EQ(ChecksumComment(Decode(m.get(), WithWord(negativeZero, 34 + 6, 0)).get()), "Correct");
+  EXPECT_EQ(ChecksumComment(DecodeFrame(negativeZero).get()), "Correct");
+  EXPECT_EQ(ChecksumComment(DecodeFrame(WithWord(negativeZero, 34 + 6, 0)).get()), "Correct");
 
   // A capture that ends inside the datagram cannot be checked.
-  info = Decode(m.get(), kDnsQuery, static_cast<uint32_t>(kDnsQuery.size() - 1));
+  info = Decode(m_.get(), kDnsQuery, static_cast<uint32_t>(kDnsQuery.size() - 1));
   EXPECT_EQ(ChecksumComment(info.get()), "Not verified, data truncated");
 
-  m->put_VerifyChecksum(0);
-  info = Decode(m.get(), kWrongChecksum);
-  EXPECT_EQ(ChecksumComment(info.get()), "");
+  m_->put_VerifyChecksum(0);
+  EXPECT_EQ(ChecksumComment(DecodeFrame(kWrongChecksum).get()), "");
 }
 
-TEST(UdpDecoder, PayloadGoesToTheTypeThePortsChose) {
-  ProbedGraph graph = TransportGraph();
-  using Offers = std::vector<COfferProbe::Offer>;
+TEST_F(UdpDecoder, PayloadGoesToTheTypeThePortsChose) {
+  ProbedGraph graph({48, 1, 52, 2, 20}, {2, 20});
   EXPECT_EQ(graph.OffersFor(kDnsQuery), (Offers{{29, 42}}));       // 5353 -> 53: DNS
   EXPECT_EQ(graph.OffersFor(kWrongChecksum), (Offers{{29, 42}}));  // 53 -> 5353: DNS
   EXPECT_EQ(graph.OffersFor(kZeroChecksum), (Offers{{44, 42}}));   // 137 -> 53: the source port wins
   EXPECT_EQ(graph.OffersFor(kEmpty), Offers{});                    // nothing after the header
+  // IPv6 inside IPv4: 1900 -> 5060 is not classified.
+  EXPECT_EQ(graph.OffersFor(kSixInFour), (Offers{{20, 82}}));
 
-  auto info = Decode(graph.manager.get(), kEmpty);
+  auto info = SweepAndDecode(kEmpty);
   EXPECT_EQ(GroupNames(info.get()).back(), "UDP - User Datagram Protocol");
   EXPECT_EQ(ChildNames(FindGroup(info.get(), "UDP - ")).size(), 4u);
   EXPECT_EQ(FindGroup(info.get(), "UDP - ")->length, 8u);
-  TruncationSweep(graph.manager.get(), kEmpty);
 }
 
-TEST(UdpDecoder, ChecksumOverIPv6) {
-  auto m = MakeManager();
+TEST_F(UdpDecoder, ChecksumOverIPv6) {
   // The pseudo-header length leaves out the extension header before UDP.
-  EXPECT_EQ(ChecksumComment(Decode(m.get(), kOverIPv6Extension).get()), "Correct");
-  Bytes wrong = WithWord(kOverIPv6Extension, 62 + 6, 0x0001);
-  EXPECT_EQ(ChecksumComment(Decode(m.get(), wrong).get()), "Incorrect, should be 0x455d");
-  TruncationSweep(m.get(), kOverIPv6Extension);
-  TruncationSweep(m.get(), wrong);
+  EXPECT_EQ(ChecksumComment(SweepAndDecode(kOverIPv6Extension).get()), "Correct");
+  EXPECT_EQ(ChecksumComment(SweepAndDecode(WithWord(kOverIPv6Extension, 62 + 6, 0x0001)).get()),
+            "Incorrect, should be 0x455d");
 
-  // IPv6 inside IPv4: the inner IPv6 header is the one that counts; 1900 -> 5060 is not classified.
-  EXPECT_EQ(ChecksumComment(Decode(m.get(), kSixInFour).get()), "Correct");
-  EXPECT_EQ(ChecksumComment(Decode(m.get(), WithWord(kSixInFour, 74 + 6, 0x1138)).get()),
-            "Incorrect, should be 0x1137");
-  TruncationSweep(m.get(), kSixInFour);
-  ProbedGraph graph = TransportGraph();
-  EXPECT_EQ(graph.OffersFor(kSixInFour), (std::vector<COfferProbe::Offer>{{20, 82}}));
+  // IPv6 inside IPv4: the inner IPv6 header is the one that counts.
+  EXPECT_EQ(ChecksumComment(SweepAndDecode(kSixInFour).get()), "Correct");
+  EXPECT_EQ(ChecksumComment(DecodeFrame(WithWord(kSixInFour, 74 + 6, 0x1138)).get()), "Incorrect, should be 0x1137");
 }
 
-TEST(UdpDecoder, DatagramQuotedInIcmpIsNotVerified) {
-  auto m = MakeManager();
-  auto info = Decode(m.get(), kQuotedInIcmp);
-  const auto* udp = FindGroup(info.get(), "UDP - ");
-  ASSERT_NE(udp, nullptr);
+TEST_F(UdpDecoder, DatagramQuotedInIcmpIsNotVerified) {
+  auto info = SweepAndDecode(kQuotedInIcmp);
+  const Node* udp = FindGroup(info.get(), "UDP - ");
   EXPECT_EQ(udp->startPos, 62u);
-  EXPECT_EQ(ValueOf(FindItem(udp, "Checksum")), "4660 (0x1234)");
-  EXPECT_EQ(CommentOf(FindItem(udp, "Checksum")), "Not verified, quoted datagram");
-  TruncationSweep(m.get(), kQuotedInIcmp);
+  ExpectValue(udp, "Checksum", "4660 (0x1234)", "Not verified, quoted datagram");
 }
 
-TEST(UdpDecoder, TcpdumpCaptures) {
-  auto m = MakeManager();
-  for (const char* name : {"tcpdump/dns_udp_2.pcap", "tcpdump/bfd-sbfd.pcap"}) {
-    std::vector<Bytes> frames = ReadPcapFrames(name);
-    ASSERT_FALSE(frames.empty()) << name;
-    for (const Bytes& frame : frames) TruncationSweep(m.get(), frame);
-  }
+TEST_F(UdpDecoder, TcpdumpCaptures) {
+  for (const char* name : {"tcpdump/dns_udp_2.pcap", "tcpdump/bfd-sbfd.pcap"}) SweepCapture(m_.get(), name);
   // A DNS query, and its answer captured with a short snapshot length; BFD over IPv4 and over IPv6.
   std::vector<Bytes> dns = ReadPcapFrames("tcpdump/dns_udp_2.pcap");
-  auto info = Decode(m.get(), dns[0]);
+  auto info = DecodeFrame(dns[0]);
   EXPECT_EQ(ValueOf(FindItem(FindGroup(info.get(), "UDP - "), "Source Port")), "43966 (0xABBE)");
   EXPECT_EQ(ChecksumComment(info.get()), "Correct");
-  EXPECT_EQ(ChecksumComment(Decode(m.get(), dns[1]).get()), "Not verified, data truncated");
+  EXPECT_EQ(ChecksumComment(DecodeFrame(dns[1]).get()), "Not verified, data truncated");
   std::vector<Bytes> bfd = ReadPcapFrames("tcpdump/bfd-sbfd.pcap");
-  EXPECT_EQ(ChecksumComment(Decode(m.get(), bfd[0]).get()), "Correct");
-  EXPECT_EQ(ChecksumComment(Decode(m.get(), bfd[1]).get()), "Correct");
+  EXPECT_EQ(ChecksumComment(DecodeFrame(bfd[0]).get()), "Correct");
+  EXPECT_EQ(ChecksumComment(DecodeFrame(bfd[1]).get()), "Correct");
 }
 
 }  // namespace
