@@ -1,6 +1,3 @@
-#include <cstdlib>
-#include <ctime>
-
 #include "test_module.h"
 #include "test_support.h"
 
@@ -22,10 +19,7 @@ TEST(DecoderManager, UnknownTypeGivesFrameGroupAndEthernetGroup) {
 }
 
 TEST(DecoderManager, TimestampInLocalTime) {
-  const char* saved = std::getenv("TZ");
-  std::string previous = saved ? saved : "";
-  setenv("TZ", "UTC", 1);
-  tzset();
+  TimeZone utc("UTC");
   auto manager = MakeManager();
   PacketRecord record(kUnknownType, 14, 7, 1000000123);
   ComPtr<IVELPacketsDecodingInfo> info;
@@ -36,8 +30,6 @@ TEST(DecoderManager, TimestampInLocalTime) {
   uint64_t stamp = 0;
   info->get_TimeStamp(&stamp);
   EXPECT_EQ(stamp, 1000000123u);
-  saved ? setenv("TZ", previous.c_str(), 1) : unsetenv("TZ");
-  tzset();
 }
 
 TEST(DecoderManager, NullArgumentsAndDecodeWithoutRoot) {
@@ -86,11 +78,7 @@ TEST(DecoderManager, GraphMaintenance) {
   EXPECT_EQ(S_FALSE, manager->RemoveModule(stranger.get()));
   EXPECT_EQ(S_FALSE, manager->RemoveModule(b.get()));
   EXPECT_EQ(S_FALSE, a->IsConnectedWith(b.get()));
-  ComPtr<IIDECollection> modules;
-  manager->EnumerateModules(&modules);
-  int32_t count = 0;
-  modules->get_Count(&count);
-  EXPECT_EQ(count, 2);
+  EXPECT_EQ(GraphModules(manager.get()).size(), 2u);
 
   EXPECT_EQ(S_OK, manager->DestroyGraph());
   EXPECT_EQ(S_FALSE, root->IsConnectedWith(a.get()));
@@ -197,22 +185,6 @@ namespace {
 
 const Bytes kUdpPacket = IPv4Packet(kIpProtocolUdp, UdpDatagram(40000, 40001, Ascii("hi")));
 
-std::vector<uint32_t> ModuleTypes(IOrvDecoderManager* manager) {
-  ComPtr<IIDECollection> modules;
-  manager->EnumerateModules(&modules);
-  int32_t count = 0;
-  modules->get_Count(&count);
-  std::vector<uint32_t> types;
-  for (int32_t i = 1; i <= count; ++i) {
-    Variant item;
-    modules->get_Item(Variant(i), &item);
-    uint32_t type = 0;
-    ComPtr<IDispatch>(item.pdispVal).As<IVELDcoder>()->get_ProtocolType(&type);
-    types.push_back(type);
-  }
-  return types;
-}
-
 TEST(DecoderManager, RawIpStartsAtTheNetworkLayer) {
   auto manager = MakeManager();
   auto v4 = DecodeAs(manager.get(), VEL_LT_RAW_IP, kUdpPacket);
@@ -234,7 +206,11 @@ TEST(DecoderManager, RawIpStartsAtTheNetworkLayer) {
 
 TEST(DecoderManager, LinkRootsStayOutOfTheModuleListButFollowTheGraph) {
   auto manager = MakeManager();
-  for (uint32_t type : ModuleTypes(manager.get())) EXPECT_TRUE(type < kLinuxCookedType || type > kLoopbackType) << type;
+  for (const auto& module : GraphModules(manager.get())) {
+    uint32_t type = 0;
+    module->get_ProtocolType(&type);
+    EXPECT_TRUE(type < kLinuxCookedType || type > kLoopbackType) << type;
+  }
   Bytes cooked = LinuxCookedFrame(kEtherTypeIPv4, kUdpPacket);
   EXPECT_EQ(GroupNames(DecodeAs(manager.get(), VEL_LT_LINUX_SLL, cooked).get()).size(), 4u);
 

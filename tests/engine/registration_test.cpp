@@ -23,13 +23,6 @@ class RegistrationTest : public ::testing::Test {
   static std::optional<registry::Value> ModuleValue(const CLSID& clsid, const char* name) {
     return registry::GetValue(Hive::kLocalMachine, EntryKey(clsid), name);
   }
-  static int ModuleCount(IOrvDecoderManager* manager) {
-    ComPtr<IIDECollection> modules;
-    manager->EnumerateModules(&modules);
-    int32_t count = 0;
-    modules->get_Count(&count);
-    return count;
-  }
 
   TempDir store_;
   const std::string& root_ = store_.path();
@@ -126,7 +119,7 @@ TEST_F(RegistrationTest, InitializeBuildsTheGraphFromEnabledEntries) {
   ComPtr<IOrvDecoderManager> manager;
   CreateInstance(CLSID_COrvDecoderManager, &manager);
   ASSERT_EQ(S_OK, manager->Initialize());
-  EXPECT_EQ(ModuleCount(manager.get()), static_cast<int>(BuiltInModuleClasses().size()));  // root, all but IPv4
+  EXPECT_EQ(GraphModules(manager.get()).size(), BuiltInModuleClasses().size());  // root, all but IPv4
   ComPtr<IVELDcoder> ipv4;
   manager->LookforModule(Bstr(u"{4A513EC6-FBD3-455D-B8C5-D212A8DD7D08}"), &ipv4);
   EXPECT_FALSE(ipv4);
@@ -144,7 +137,7 @@ TEST_F(RegistrationTest, ExtensionModuleLoadsFromItsOwnLibrary) {
   ComPtr<IOrvDecoderManager> manager;
   CreateInstance(CLSID_COrvDecoderManager, &manager);
   ASSERT_EQ(S_OK, manager->Initialize());
-  EXPECT_EQ(ModuleCount(manager.get()), 2);
+  EXPECT_EQ(GraphModules(manager.get()).size(), 2u);
   const Bytes& lldp = kLldpFrame;
   auto info = Decode(manager.get(), lldp);
   const auto* group = FindGroup(info.get(), "LLDP - Link Layer Discovery Protocol");
@@ -160,7 +153,7 @@ TEST_F(RegistrationTest, ExtensionModuleLoadsFromItsOwnLibrary) {
   ComPtr<IOrvDecoderManager> after;
   CreateInstance(CLSID_COrvDecoderManager, &after);
   after->Initialize();
-  EXPECT_EQ(ModuleCount(after.get()), 1);
+  EXPECT_EQ(GraphModules(after.get()).size(), 1u);
   auto again = Decode(after.get(), lldp);
   EXPECT_EQ(FindGroupNth(again.get(), "LLDP", 0), nullptr);
 }
@@ -222,7 +215,7 @@ class ExtensionTrustTest : public RegistrationTest {
     ASSERT_EQ(log_.size(), 1u);
     std::string line = " [ERROR] Extension library " + library + " of class " + kLldpClass + " not loaded: " + reason;
     EXPECT_TRUE(log_[0].ends_with(line + "\r\n")) << log_[0] << "\nexpected the end:\n" << line;
-    EXPECT_EQ(ModuleCount(manager.get()), 1 + static_cast<int>(BuiltInModuleClasses().size()));
+    EXPECT_EQ(GraphModules(manager.get()).size(), 1 + BuiltInModuleClasses().size());
     EXPECT_NE(FindGroup(Decode(manager.get(), UdpFrame(1025, 4000, Hex("0102"))).get(), "UDP"), nullptr);
     EXPECT_EQ(FindGroupNth(Decode(manager.get(), kLldpFrame).get(), "LLDP", 0), nullptr);
   }

@@ -272,10 +272,6 @@ TEST(Collection, EnumeratorCopiesHoldReferences) {
   EXPECT_EQ(S_FALSE, clone->Skip(1));
 }
 
-TEST(Collection, NameIndexHashIsFnv1aOverUtf16Bytes) {
-  EXPECT_EQ(Fnv1aHash{}(u""), 0x811C9DC5u);
-  EXPECT_EQ(Fnv1aHash{}(u"a"), 0x2B24D044u);  // bytes 0x61 0x00
-}
 
 }  // namespace
 }  // namespace vel::test

@@ -99,12 +99,6 @@ std::string PcapngSection(const std::vector<PcapngInterface>& interfaces, const 
   return file;
 }
 
-std::string EthernetPcapng(const std::vector<std::string>& frames) {
-  std::vector<PcapngRecord> records;
-  for (size_t k = 0; k < frames.size(); ++k) records.push_back({0, (k + 1) * 1000000, frames[k]});
-  return PcapngSection({{kLinkEthernet}}, records);
-}
-
 size_t CountRecords(const std::string& pcap) {
   constexpr size_t kFileHeader = 24, kRecordHeader = 16;
   bool bigEndian = pcap.size() >= 4 && static_cast<uint8_t>(pcap[0]) == 0xA1;

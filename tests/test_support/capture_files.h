@@ -36,8 +36,6 @@ struct PcapngRecord {
 // One section: a section header, the interface descriptions, then the packets.
 std::string PcapngSection(const std::vector<PcapngInterface>& interfaces, const std::vector<PcapngRecord>& records,
                           bool bigEndian = false);
-// A pcapng file with one Ethernet interface; frame k at k + 1 seconds.
-std::string EthernetPcapng(const std::vector<std::string>& frames);
 
 // Records of a classic pcap file (either byte order), counted by walking its headers.
 size_t CountRecords(const std::string& pcap);

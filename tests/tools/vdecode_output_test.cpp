@@ -197,18 +197,6 @@ TEST(VdecodeOutput, EveryModeCoversTheWholeSample) {
   EXPECT_EQ(Vdecode({"-"}, ReadFile(SamplePath())).out, summary.out);
 }
 
-TEST(VdecodeOutput, PcapngCaptures) {
-  TempDir dir;
-  Bytes arp = Hex(kArpRequest), unknown = Hex(kUnknownType);
-  std::string file = dir.Write("two.pcapng", EthernetPcapng({std::string(arp.begin(), arp.end()),
-                                                               std::string(unknown.begin(), unknown.end())}));
-  RunResult run = Vdecode({"-t", "e", file});
-  ASSERT_EQ(run.status, 0) << run.err;
-  std::vector<std::string> lines = Lines(run.out);
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[0].rfind("    1    1.000000 10.0.0.1 ", 0), 0u) << lines[0];
-  EXPECT_EQ(lines[1].rfind("    2    2.000000 66:55:44:33:22:11 ", 0), 0u) << lines[1];
-}
 
 TEST(VdecodeOutput, PacketSelection) {
   size_t packets = SamplePackets();

@@ -59,8 +59,7 @@ TEST_F(DnsDecoder, StandardQueryOverUdp) {
   EXPECT_TRUE(ItemAt(info.get(), {"DNS - ", "Flags"})->isGroup);
   EXPECT_TRUE(ItemAt(info.get(), {"DNS - ", "Questions 1"})->isGroup);
   EXPECT_EQ(SummaryOf(dns), "Query: www.example.com ");
-  EXPECT_EQ(dns->startPos, kUdpPayload);
-  EXPECT_EQ(dns->length, 33u);
+  ExpectItem(dns, kUdpPayload, 33, "");
 
   auto overIPv6 = SweepAndDecode(Udp6Frame(1025, 53, kQuery));
   EXPECT_EQ(SummaryOf(Dns(overIPv6.get())), "Query: www.example.com ");

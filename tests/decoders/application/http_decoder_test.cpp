@@ -24,8 +24,7 @@ TEST_F(HTTPDecoder, RequestShowsStartLineAndHeadersUpToTheEmptyLine) {
                       {"Host", kTcpPayload + 26, 9, "a"},
                       {"Cookie", kTcpPayload + 35, 17, "x=1 y=2"}});
   EXPECT_EQ(SummaryOf(http), "GET /index.html HTTP/1.1");
-  EXPECT_EQ(http->startPos, kTcpPayload);
-  EXPECT_EQ(http->length, 52u);
+  ExpectItem(http, kTcpPayload, 52, "");
   EXPECT_EQ(GroupNames(info.get()).back(), "HTTP - Hyper Text Transfer Protocol");
 }
 

@@ -70,8 +70,7 @@ TEST_F(SMBDecoder, HeaderFieldsAreLittleEndianWithFlagsBrokenDown) {
   auto info = SweepAndDecode(kNegotiateRequest);
   const Node* smb = SmbLayer(info.get());
   ASSERT_NE(smb, nullptr);
-  EXPECT_EQ(smb->startPos, kSmbHeader);
-  EXPECT_EQ(smb->length, 82u);
+  ExpectItem(smb, kSmbHeader, 82, "");
   EXPECT_EQ(SummaryOf(smb), "Negotiate Protocol Request");
   EXPECT_EQ(GroupNames(info.get()).back(), "SMB - Server Message Block");
   EXPECT_EQ(SummaryOf(FindGroup(info.get(), "NBSS - ")), "");

@@ -75,8 +75,7 @@ using SNMPDecoder = DecoderTest;
 TEST_F(SNMPDecoder, VersionOneGetRequest) {
   auto info = SweepAndDecode(kV1Get);
   const Node* snmp = Snmp(info.get());
-  EXPECT_EQ(snmp->startPos, P);
-  EXPECT_EQ(snmp->length, 41u);
+  ExpectItem(snmp, P, 41, "");
   EXPECT_EQ(SummaryOf(snmp), "Get-request");
   ExpectFields(snmp, {{"Version", P + 4, 1, "0 (0x00)", "version-1"},
                       {"Community", P + 7, 6, "public"},

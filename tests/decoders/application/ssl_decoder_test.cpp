@@ -51,8 +51,7 @@ TEST_F(SSLDecoder, ClientHelloShowsTheHelloUpToTheCompressionMethods) {
   const Node* ssl = Ssl(info.get());
   EXPECT_EQ(ChildNames(ssl), Names{"TLSv1 Record Layer"});
   EXPECT_EQ(SummaryOf(ssl), "Handshake Protocol");
-  EXPECT_EQ(ssl->startPos, kTcpPayload);
-  EXPECT_EQ(ssl->length, 0u);  // the layer sets no length of its own
+  ExpectItem(ssl, kTcpPayload, 0, "");  // the layer sets no length of its own
 
   const Node* record = Record(info.get(), 0);
   ExpectItem(record, 54, 65, "");
