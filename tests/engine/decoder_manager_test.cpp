@@ -100,22 +100,6 @@ TEST(DecoderManager, SettingsAreCopiedIntoEachDecoding) {
   EXPECT_EQ(verify, 0);
 }
 
-// A host's vendor table that knows one OUI.
-class CNameTable : public DispatchImpl<IVELNameTable, CNameTable> {
- public:
-  using Interfaces = std::tuple<IVELNameTable>;
-  static std::span<const dispatch::Member> Members() { return {}; }
-  HRESULT get_Count(uint32_t* count) override { return *count = 1, S_OK; }
-  HRESULT LookupName(uint32_t code, BSTR* name) override {
-    if (code != 0x00000C) return S_FALSE;
-    *name = SysAllocString(u"Cisco Systems");
-    return S_OK;
-  }
-
- protected:
-  virtual ~CNameTable() = default;
-};
-
 TEST(EthernetDecoder, GroupLayoutAndVendorComments) {
   auto manager = MakeManager();
   const Bytes frame = Hex("00000c010203 0a0b0c0d0e0f 0800 4500");
@@ -128,10 +112,7 @@ TEST(EthernetDecoder, GroupLayoutAndVendorComments) {
   EXPECT_EQ(ValueOf(FindItem(ethernet, "Type")), "0x0800");
   EXPECT_EQ(CommentOf(FindItem(ethernet, "Type")), "Internet Protocol (v4)");
 
-  IDispatch* table = nullptr;
-  ASSERT_EQ(S_OK, CComObject<CNameTable>::CreateInstance(IDispatch::kIID, reinterpret_cast<void**>(&table)));
-  EXPECT_EQ(S_OK, manager->put_NameTableObj(table));
-  table->Release();
+  SetVendorTable(manager.get(), 0x00000C, u"Cisco Systems");
   auto named = Decode(manager.get(), frame);
   ethernet = FindGroup(named.get(), "Ethernet II");
   const auto* destination = FindItem(ethernet, "Destination Address");

@@ -29,12 +29,6 @@ constexpr const char* kIPv6Udp =
 std::string SamplePath() { return SourcePath("samples/sample.pcap"); }
 size_t SamplePackets() { return CountRecords(ReadFile(SamplePath())); }
 
-size_t CountLinesStartingWith(const std::string& text, const std::string& prefix) {
-  size_t count = 0;
-  for (const std::string& line : Lines(text)) count += line.rfind(prefix, 0) == 0;
-  return count;
-}
-
 TEST(VdecodeOutput, VerboseHexFrameShowsPacketInfoAndEthernet) {
   RunResult run = Vdecode({"-V", "--hex", kUnknownType, "--time", "1000000123"});
   ASSERT_EQ(run.status, 0) << run.err;
@@ -174,7 +168,7 @@ TEST(VdecodeOutput, JsonObjectsCarryExactlyTheirKeys) {
   EXPECT_EQ(packet["groups"][0]["children"][2]["type"], 9);  // Capture Length: the packet-length item type
 }
 
-TEST(VdecodeOutput, EveryModeCoversTheWholeSample) {
+TEST(VdecodeOutput, SummaryCoversTheWholeSampleFromFileOrStandardInput) {
   size_t packets = SamplePackets();
   ASSERT_GT(packets, 0u);
 
@@ -182,21 +176,9 @@ TEST(VdecodeOutput, EveryModeCoversTheWholeSample) {
   ASSERT_EQ(summary.status, 0) << summary.err;
   EXPECT_EQ(Lines(summary.out).size(), packets);
 
-  RunResult verbose = Vdecode({"-V", SamplePath()});
-  ASSERT_EQ(verbose.status, 0) << verbose.err;
-  EXPECT_EQ(CountLinesStartingWith(verbose.out, "Packet Info"), packets);
-  EXPECT_EQ(CountLinesStartingWith(verbose.out, "Ethernet"), packets);
-
-  RunResult json = Vdecode({"--json", SamplePath()});
-  ASSERT_EQ(json.status, 0) << json.err;
-  std::vector<std::string> lines = Lines(json.out);
-  ASSERT_EQ(lines.size(), packets);
-  for (size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(Json::parse(lines[i])["number"], i + 1);
-
   // Standard input gives the same as the file.
   EXPECT_EQ(Vdecode({"-"}, ReadFile(SamplePath())).out, summary.out);
 }
-
 
 TEST(VdecodeOutput, PacketSelection) {
   size_t packets = SamplePackets();
