@@ -3,6 +3,7 @@
 #include "vel/module_base.h"
 
 #include <algorithm>
+#include <span>
 #include <tuple>
 
 #include "results/decoding_info.h"
@@ -16,6 +17,9 @@ constexpr uint32_t kTruncatedLabel = 1005;
 constexpr uint32_t kTruncatedComment = 1006;
 constexpr uint32_t kHexItemDigitBytes = 32;
 constexpr uint32_t kChecksumCorrect = 130, kChecksumIncorrect = 131;
+// Outputs a module offers data to without copying the list to the heap.
+constexpr size_t kInlineOutputs = 32;
+constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 CVELPacketsDecodingItem* Impl(Item* item) { return static_cast<CVELPacketsDecodingItem*>(item); }
 
@@ -217,7 +221,16 @@ HRESULT CVELBaseModule::OfferToOutputs(uint32_t nProtocol, const uint8_t* data) 
   // The list is copied: an output may change this module's edges while it
   // decodes. The per-call state is kept aside and put back, since a quoted or
   // tunnelled layer may offer data back to this very module.
-  std::vector<IVELDcoder*> outputs = outputs_;
+  IVELDcoder* inlineCopy[kInlineOutputs];
+  std::vector<IVELDcoder*> heapCopy;
+  std::span<IVELDcoder* const> outputs;
+  if (outputs_.size() <= kInlineOutputs) {
+    std::copy(outputs_.begin(), outputs_.end(), inlineCopy);
+    outputs = std::span<IVELDcoder* const>(inlineCopy, outputs_.size());
+  } else {
+    heapCopy = outputs_;
+    outputs = heapCopy;
+  }
   auto state = std::tie(layerOffset_, packet_, info_, group_, frame_, layerStart_, cursor_, end_, next_, offered_);
   const auto saved = CopyOf(state);
   ParsedPacket* packet = packet_;
@@ -328,7 +341,11 @@ Item* CVELBaseModule::AddHexItem(Item* parent, Text name, uint32_t length, Text 
   const uint8_t* bytes = AtCursor().Bytes(0, length);
   TextBuffer value;
   uint32_t shown = std::min(length, kHexItemDigitBytes);
-  for (uint32_t i = 0; i < shown; ++i) AppendFormat(value, u"%02X", bytes[i]);
+  char16_t* digits = value.Extend(2 * shown);
+  for (uint32_t i = 0; i < shown; ++i) {
+    *digits++ = static_cast<char16_t>(kHexDigits[bytes[i] >> 4]);
+    *digits++ = static_cast<char16_t>(kHexDigits[bytes[i] & 0x0F]);
+  }
   if (length > kHexItemDigitBytes) value.append(u"...");
   Item* item = AddItemAtCursor(parent, name, length, value.view(), comment, type);
   if (advance) cursor_ += length;
