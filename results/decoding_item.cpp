@@ -101,15 +101,82 @@ void ItemTexts::Set(Field f, std::u16string_view text) {
   slot.size = static_cast<uint32_t>(text.size());
 }
 
-void ChildList::push_back(CVELPacketsDecodingItem* item) {
-  if (size_ == capacity_) {
-    uint32_t grown = capacity_ + std::max<uint32_t>(capacity_ / 2, 1);
-    auto* items = static_cast<CVELPacketsDecodingItem**>(std::realloc(items_, grown * sizeof(*items_)));
-    if (!items) throw OutOfMemory{};
-    items_ = items;
-    capacity_ = grown;
+namespace {
+
+// Children arrays come in the capacities the growth rule makes (1, 2, 3, 4,
+// 6, 9, 13, ...). Each thread keeps the arrays it frees by capacity and
+// hands them out again, so a packet's children cost no heap traffic once the
+// first packets have been decoded.
+constexpr uint32_t kArrayClasses = 16;
+constexpr uint32_t kArraysPerClass = 64;
+
+constexpr uint32_t NextCapacity(uint32_t capacity) { return capacity + std::max<uint32_t>(capacity / 2, 1); }
+
+struct ArrayCache {
+  CVELPacketsDecodingItem** arrays[kArrayClasses][kArraysPerClass];
+  uint32_t counts[kArrayClasses];
+  bool registered;
+  bool exited;  // the thread is ending: plain heap blocks from now on
+};
+
+ArrayCache& ThreadArrays() {
+  thread_local ArrayCache cache{};
+  return cache;
+}
+
+struct ArrayCacheRelease {
+  ~ArrayCacheRelease() {
+    ArrayCache& cache = ThreadArrays();
+    for (uint32_t c = 0; c < kArrayClasses; ++c)
+      while (cache.counts[c]) std::free(cache.arrays[c][--cache.counts[c]]);
+    cache.exited = true;
   }
-  items_[size_++] = item;
+};
+
+// The class of a capacity the growth rule makes, or kArrayClasses for larger ones.
+uint32_t ArrayClass(uint32_t capacity) {
+  uint32_t c = 0;
+  for (uint32_t k = 1; c < kArrayClasses && k < capacity; k = NextCapacity(k)) ++c;
+  return c;
+}
+
+CVELPacketsDecodingItem** TakeArray(uint32_t capacity) {
+  ArrayCache& cache = ThreadArrays();
+  uint32_t c = ArrayClass(capacity);
+  if (c < kArrayClasses && cache.counts[c]) return cache.arrays[c][--cache.counts[c]];
+  auto* array = static_cast<CVELPacketsDecodingItem**>(std::malloc(capacity * sizeof(CVELPacketsDecodingItem*)));
+  if (!array) throw OutOfMemory{};
+  return array;
+}
+
+void GiveArray(CVELPacketsDecodingItem** array, uint32_t capacity) {
+  ArrayCache& cache = ThreadArrays();
+  uint32_t c = ArrayClass(capacity);
+  if (c < kArrayClasses && !cache.exited && cache.counts[c] < kArraysPerClass) {
+    if (!cache.registered) {
+      thread_local ArrayCacheRelease release;
+      (void)release;
+      cache.registered = true;
+    }
+    cache.arrays[c][cache.counts[c]++] = array;
+    return;
+  }
+  std::free(array);
+}
+
+}  // namespace
+
+ChildList::~ChildList() {
+  if (items_) GiveArray(items_, capacity_);
+}
+
+void ChildList::Grow() {
+  uint32_t grown = NextCapacity(capacity_);
+  CVELPacketsDecodingItem** items = TakeArray(grown);
+  if (size_) std::memcpy(items, items_, size_ * sizeof(*items_));
+  if (items_) GiveArray(items_, capacity_);
+  items_ = items;
+  capacity_ = grown;
 }
 
 // ---- Pooled storage ---------------------------------------------------------

@@ -1,8 +1,17 @@
 // A process-wide pool of object storage for one class: 128 slots at first
 // use, 4 more whenever it runs dry, slots reused first in, first out. Storage
 // goes back to the pool, never to the heap.
+//
+// Each thread moves slots between the shared free list and itself in batches,
+// so taking and returning an object costs no lock: a thread takes up to
+// kBatch slots from the front of the free list at once and hands them out in
+// order, and collects returned slots until kBatch of them go to the back of
+// the list together. Before it takes a new batch it hands its returned slots
+// back, so on one thread the order is exactly that of a single queue: the
+// slots it holds, then the free list, then the slots it returned.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <deque>
@@ -11,6 +20,7 @@
 #include <string>
 
 #include "support/diagnostic_log.h"
+#include "support/hot_thread_local.h"
 
 namespace vel {
 
@@ -21,6 +31,7 @@ class ObjectPoolImpl {
   static constexpr uint32_t kGrowthObjects = 4;
   // Link word at the head of every chunk, as counted in the growth report.
   static constexpr uint64_t kLinkBytes = 4;
+  static constexpr uint32_t kBatch = 16;
 
   static ObjectPoolImpl& Instance() {
     static ObjectPoolImpl pool;
@@ -29,17 +40,24 @@ class ObjectPoolImpl {
 
   // Storage for one T, or null when the heap is exhausted.
   void* TakeObject() {
-    std::lock_guard lock(mutex_);
-    if (free_.empty() && !Grow(kGrowthObjects)) return nullptr;
-    void* slot = free_.front();
-    free_.pop_front();
-    return slot;
+    ThreadSlots& mine = Mine();
+    if (mine.takenHead == mine.takenCount && !Refill(mine)) return nullptr;
+    return mine.taken[mine.takenHead++];
   }
 
   // Called after the object's destructor has run.
   void ReturnObject(void* storage) {
-    std::lock_guard lock(mutex_);
-    free_.push_back(storage);
+    ThreadSlots& mine = Mine();
+    if (mine.exited) {
+      std::lock_guard lock(mutex_);
+      free_.push_back(storage);
+      return;
+    }
+    mine.returned[mine.returnedCount++] = storage;
+    if (mine.returnedCount == kBatch) {
+      std::lock_guard lock(mutex_);
+      HandBackReturned(mine);
+    }
   }
 
   uint64_t TotalBytes() {
@@ -60,7 +78,63 @@ class ObjectPoolImpl {
   };
   static constexpr size_t kSlotOffset = (sizeof(Chunk) + alignof(T) - 1) / alignof(T) * alignof(T);
 
+  // The slots one thread holds: taken[takenHead, takenCount) still to hand
+  // out, returned[0, returnedCount) given back. Plain data, so reaching it
+  // costs no initialisation check.
+  struct ThreadSlots {
+    void* taken[kBatch];
+    uint32_t takenHead;
+    uint32_t takenCount;
+    void* returned[kBatch];
+    uint32_t returnedCount;
+    bool registered;
+    bool exited;  // the thread is ending: go straight to the shared list
+  };
+
+  // Puts a thread's slots back into the shared list when the thread ends.
+  struct ThreadExit {
+    ~ThreadExit() {
+      ThreadSlots& mine = Mine();
+      ObjectPoolImpl& pool = Instance();
+      std::lock_guard lock(pool.mutex_);
+      while (mine.takenCount > mine.takenHead) pool.free_.push_front(mine.taken[--mine.takenCount]);
+      pool.HandBackReturned(mine);
+      mine.exited = true;
+    }
+  };
+
+  static ThreadSlots& Mine() {
+    static VEL_HOT_THREAD_LOCAL ThreadSlots slots{};
+    return slots;
+  }
+
   ObjectPoolImpl() { Grow(kInitialObjects); }
+
+  // Hands back the returned slots, then takes the next batch from the front
+  // of the shared list, growing it when it is empty.
+  bool Refill(ThreadSlots& mine) {
+    if (!mine.registered && !mine.exited) {
+      thread_local ThreadExit exit;
+      (void)exit;
+      mine.registered = true;
+    }
+    std::lock_guard lock(mutex_);
+    HandBackReturned(mine);
+    if (free_.empty() && !Grow(kGrowthObjects)) return false;
+    uint32_t count = mine.exited ? 1 : static_cast<uint32_t>(std::min<size_t>(kBatch, free_.size()));
+    for (uint32_t i = 0; i < count; ++i) {
+      mine.taken[i] = free_.front();
+      free_.pop_front();
+    }
+    mine.takenHead = 0;
+    mine.takenCount = count;
+    return true;
+  }
+
+  void HandBackReturned(ThreadSlots& mine) {
+    for (uint32_t i = 0; i < mine.returnedCount; ++i) free_.push_back(mine.returned[i]);
+    mine.returnedCount = 0;
+  }
 
   bool Grow(uint32_t n) {
     auto* chunk = static_cast<Chunk*>(std::aligned_alloc(alignof(T), RoundUp(kSlotOffset + n * sizeof(T))));

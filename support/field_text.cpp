@@ -1,6 +1,7 @@
 // Bit pictures and address texts.
 #include <algorithm>
 
+#include "support/hot_thread_local.h"
 #include "vel/fields.h"
 
 namespace vel {
@@ -10,7 +11,7 @@ namespace {
 // Each width gets its own buffer per thread, so decoding on several threads at once is safe.
 template <int N>
 const char16_t* BitsText(uint32_t value, uint32_t mask) {
-  thread_local char16_t buffer[N + N / 4];
+  static VEL_HOT_THREAD_LOCAL char16_t buffer[N + N / 4];
   int pos = 0;
   for (int bit = N - 1; bit >= 0; --bit) {
     uint32_t m = 1u << bit;
