@@ -3,6 +3,7 @@
 #include "results/decoding_item.h"
 
 #include <cstdlib>
+#include <iterator>
 #include <cstring>
 
 #include "results/collection.h"
@@ -266,15 +267,53 @@ bool CVELPacketsDecodingItem::IdentityEquals(std::u16string_view identity) const
 
 // ---- Rendering --------------------------------------------------------------
 
+namespace {
+
+// A text left-aligned in a column of width units (printf's "%-*s": a negative
+// width counts as its magnitude).
+void AppendColumn(TextBuffer& out, std::u16string_view text, uint32_t width) {
+  auto signedWidth = static_cast<int32_t>(width);
+  size_t columns = signedWidth == INT32_MIN ? 0 : signedWidth < 0 ? 0u - width : width;
+  out.append(text);
+  if (text.size() < columns) out.append(u' ', columns - text.size());
+}
+
+// printf's "%d" of a 32-bit number.
+void AppendSigned(TextBuffer& out, uint32_t number) {
+  auto value = static_cast<int32_t>(number);
+  uint32_t magnitude = value < 0 ? 0u - number : number;
+  char16_t digits[12];
+  size_t pos = std::size(digits);
+  do {
+    digits[--pos] = static_cast<char16_t>(u'0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude);
+  if (value < 0) digits[--pos] = u'-';
+  out.append(std::u16string_view(digits + pos, std::size(digits) - pos));
+}
+
+}  // namespace
+
+// The line is "%-*s%-*s [%d / %d-%d] %s\r\n" of name, value, length, start,
+// end and comment, or "%-*s%-*s %s\r\n" without a length; written directly.
 void CVELPacketsDecodingItem::Render(TextBuffer& out, uint32_t indent, uint32_t nameWidth, uint32_t valueWidth,
                                      bool recurse) const {
   out.append(u' ', indent);
+  AppendColumn(out, Name(), nameWidth);
+  AppendColumn(out, Value(), valueWidth);
   if (length != 0) {
-    AppendFormat(out, u"%-*s%-*s [%d / %d-%d] %s\r\n", nameWidth, Name(), valueWidth, Value(), length, startPos,
-                 startPos + length, Comment());
+    out.append(u" [");
+    AppendSigned(out, length);
+    out.append(u" / ");
+    AppendSigned(out, startPos);
+    out.append(u'-');
+    AppendSigned(out, startPos + length);
+    out.append(u"] ");
   } else {
-    AppendFormat(out, u"%-*s%-*s %s\r\n", nameWidth, Name(), valueWidth, Value(), Comment());
+    out.append(u' ');
   }
+  out.append(Comment());
+  out.append(u"\r\n");
   if (!recurse) return;
   for (const CVELPacketsDecodingItem* child : children_) child->Render(out, indent + 1, nameWidth, valueWidth, true);
 }
