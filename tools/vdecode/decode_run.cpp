@@ -114,9 +114,9 @@ class DecodingLoop {
   // Whether the decoding has a layer of one of the short names the options ask for.
   bool ShowsWantedProtocol(IVELPacketsDecodingInfo* info) const {
     if (options_.protocols.empty()) return true;
-    for (const ItemPtr& group : Groups(info)) {
-      if (ReadNumber(group.get(), &IVELPacketsDecodingItem::get_Protocol) == 0) continue;  // "Packet Info"
-      std::string name = ToUtf8(LayerShortName(group.get()));
+    for (const DecodingItem* group : InfoOf(info).Groups()) {
+      if (group->protocol == 0) continue;  // "Packet Info"
+      std::string name = ToUtf8(LayerShortName(*group));
       for (const std::string& wanted : options_.protocols)
         if (EqualIgnoringCase(name, wanted)) return true;
     }

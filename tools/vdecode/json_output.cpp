@@ -1,59 +1,116 @@
 #include "tools/vdecode/json_output.h"
 
+#include <charconv>
+
 #include "tools/vdecode/decoding_tree.h"
 #include "tools/vdecode/utf8.h"
 
 namespace vdecode {
 
 using namespace vel;
-using Json = nlohmann::ordered_json;
 
 namespace {
 
-std::string Utf8Of(IVELPacketsDecodingItem* item, HRESULT (IVELPacketsDecodingItem::*getter)(BSTR*)) {
-  return ToUtf8(ReadText(item, getter).view());
+constexpr char kHexDigits[] = "0123456789abcdef";
+
+// ASCII that a JSON string holds as it is.
+constexpr AsciiRange kUnescaped{0x20, 0x7F, u'"', u'\\'};
+
+void AppendEscaped(BlockWriter& out, char32_t cp) {
+  switch (cp) {
+    case U'"': out += "\\\""; return;
+    case U'\\': out += "\\\\"; return;
+    case U'\b': out += "\\b"; return;
+    case U'\t': out += "\\t"; return;
+    case U'\n': out += "\\n"; return;
+    case U'\f': out += "\\f"; return;
+    case U'\r': out += "\\r"; return;
+    default: break;
+  }
+  if (cp < 0x20) {
+    const char escape[] = {'\\', 'u', '0', '0', kHexDigits[cp >> 4], kHexDigits[cp & 0xF]};
+    out += std::string_view(escape, sizeof escape);
+  } else {
+    AppendCodePoint(out, cp);
+  }
 }
 
-Json ItemJson(IVELPacketsDecodingItem* item) {
-  using I = IVELPacketsDecodingItem;
-  Json children = Json::array();
-  for (const ItemPtr& child : Children(item)) children.push_back(ItemJson(child.get()));
-  return Json{
-      {"name", Utf8Of(item, &I::get_Name)},
-      {"value", Utf8Of(item, &I::get_Value)},
-      {"comment", Utf8Of(item, &I::get_Comment)},
-      {"start", ReadNumber(item, &I::get_StartPos)},
-      {"length", ReadNumber(item, &I::get_Length)},
-      {"type", ReadNumber(item, &I::get_Type)},
-      {"severity", ReadNumber(item, &I::get_Severity)},
-      {"protocol", ReadNumber(item, &I::get_Protocol)},
-      {"summary", Utf8Of(item, &I::get_Summary)},
-      {"is_group", ReadNumber(item, &I::get_IsGroup) != 0},
-      {"children", std::move(children)},
-  };
+template <class Number>
+void AppendNumber(BlockWriter& out, Number value) {
+  char* digits = out.Room(24);
+  out.Advance(static_cast<size_t>(std::to_chars(digits, digits + 24, value).ptr - digits));
+}
+
+// Text as a JSON string: quotes, backslashes and control characters escaped
+// (\b \t \n \f \r, else \u00XX), everything else as UTF-8; a lone
+// surrogate becomes U+FFFD.
+void AppendJsonString(BlockWriter& out, std::u16string_view text) {
+  out += '"';
+  const size_t size = text.size();
+  for (size_t i = 0; i < size;) {
+    if (kUnescaped.Holds(text[i])) {
+      AppendAsciiRun(out, text, i, kUnescaped);
+      continue;
+    }
+    AppendEscaped(out, NextCodePoint(text, i));
+  }
+  out += '"';
+}
+
+void AppendItem(BlockWriter& out, const DecodingItem& item) {
+  out += "{\"name\":";
+  AppendJsonString(out, item.Name());
+  out += ",\"value\":";
+  AppendJsonString(out, item.Value());
+  out += ",\"comment\":";
+  AppendJsonString(out, item.Comment());
+  out += ",\"start\":";
+  AppendNumber(out, item.startPos);
+  out += ",\"length\":";
+  AppendNumber(out, item.length);
+  out += ",\"type\":";
+  AppendNumber(out, item.type);
+  out += ",\"severity\":";
+  AppendNumber(out, item.severity);
+  out += ",\"protocol\":";
+  AppendNumber(out, item.protocol);
+  out += ",\"summary\":";
+  AppendJsonString(out, item.Summary());
+  out += item.isGroup != 0 ? ",\"is_group\":true,\"children\":[" : ",\"is_group\":false,\"children\":[";
+  bool first = true;
+  for (const DecodingItem* child : item.Children()) {
+    if (!first) out += ',';
+    first = false;
+    AppendItem(out, *child);
+  }
+  out += "]}";
 }
 
 }  // namespace
 
-Json PacketJson(IVELPacketsDecodingInfo* info) {
-  using P = IVELPacketsDecodingInfo;
-  Json groups = Json::array();
-  for (const ItemPtr& group : Groups(info)) groups.push_back(ItemJson(group.get()));
-  return Json{
-      {"number", ReadNumber(info, &P::get_Sequence)},
-      {"timestamp", ReadNumber(info, &P::get_TimeStamp)},
-      {"capture_length", ReadNumber(info, &P::get_CaptureLength)},
-      {"original_length", ReadNumber(info, &P::get_OriginalLength)},
-      {"severity", ReadNumber(info, &P::get_Severity)},
-      {"summary", ToUtf8(PacketSummary(info).view())},
-      {"groups", std::move(groups)},
-  };
-}
-
-void AppendPacketJsonLine(std::string& out, IVELPacketsDecodingInfo* info) {
-  // The texts are well-formed UTF-8 already; replacing stays as a safeguard.
-  out += PacketJson(info).dump(-1, ' ', false, Json::error_handler_t::replace);
-  out += '\n';
+void AppendPacketJsonLine(std::string& text, IVELPacketsDecodingInfo* decoding) {
+  const DecodingInfo& info = InfoOf(decoding);
+  BlockWriter out(text);
+  out += "{\"number\":";
+  AppendNumber(out, info.sequence);
+  out += ",\"timestamp\":";
+  AppendNumber(out, info.timeStamp);
+  out += ",\"capture_length\":";
+  AppendNumber(out, info.captureLength);
+  out += ",\"original_length\":";
+  AppendNumber(out, info.originalLength);
+  out += ",\"severity\":";
+  AppendNumber(out, info.Severity());
+  out += ",\"summary\":";
+  AppendJsonString(out, PacketSummary(info));
+  out += ",\"groups\":[";
+  bool first = true;
+  for (const DecodingItem* group : info.Groups()) {
+    if (!first) out += ',';
+    first = false;
+    AppendItem(out, *group);
+  }
+  out += "]}\n";
 }
 
 }  // namespace vdecode
