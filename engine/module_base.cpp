@@ -23,6 +23,27 @@ constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 CVELPacketsDecodingItem* Impl(Item* item) { return static_cast<CVELPacketsDecodingItem*>(item); }
 
+// The house style of a number field, "%u (0x%0NX)" with N hex digits,
+// written without parsing a format.
+std::u16string_view NumberAndHex(TextBuffer& out, uint32_t value, int hexDigits) {
+  char16_t decimal[10];
+  int count = 0;
+  uint32_t rest = value;
+  do {
+    decimal[count++] = static_cast<char16_t>(u'0' + rest % 10);
+    rest /= 10;
+  } while (rest);
+  int digits = hexDigits;
+  while (digits < 8 && (value >> (4 * digits)) != 0) ++digits;
+  out.clear();
+  char16_t* to = out.Extend(static_cast<size_t>(count + 5 + digits));
+  while (count) *to++ = decimal[--count];
+  for (char16_t c : std::u16string_view(u" (0x")) *to++ = c;
+  for (int i = digits - 1; i >= 0; --i) *to++ = static_cast<char16_t>(kHexDigits[(value >> (4 * i)) & 0xF]);
+  *to = u')';
+  return out.view();
+}
+
 template <class... T>
 std::tuple<T...> CopyOf(const std::tuple<T&...>& references) {
   return references;
@@ -313,7 +334,7 @@ Item* CVELBaseModule::AddItemAtCursor(Item* parent, Text name, uint32_t length, 
 Item* CVELBaseModule::AddByteItem(Item* parent, Text name, Text comment, uint32_t type, bool advance) {
   uint32_t v = AtCursor().U8(0);
   TextBuffer value;
-  Item* item = AddItemAtCursor(parent, name, 1, Format(value, u"%u (0x%02X)", v, v), comment, type);
+  Item* item = AddItemAtCursor(parent, name, 1, NumberAndHex(value, v, 2), comment, type);
   if (advance) cursor_ += 1;
   return item;
 }
@@ -322,7 +343,7 @@ Item* CVELBaseModule::AddWordItem(Item* parent, Text name, Text comment, uint32_
                                   bool networkOrder) {
   uint32_t v = networkOrder ? AtCursor().U16(0) : AtCursor().U16LE(0);
   TextBuffer value;
-  Item* item = AddItemAtCursor(parent, name, 2, Format(value, u"%u (0x%04X)", v, v), comment, type);
+  Item* item = AddItemAtCursor(parent, name, 2, NumberAndHex(value, v, 4), comment, type);
   if (advance) cursor_ += 2;
   return item;
 }
@@ -331,7 +352,7 @@ Item* CVELBaseModule::AddDWordItem(Item* parent, Text name, Text comment, uint32
                                    bool networkOrder) {
   uint32_t v = networkOrder ? AtCursor().U32(0) : AtCursor().U32LE(0);
   TextBuffer value;
-  Item* item = AddItemAtCursor(parent, name, 4, Format(value, u"%u (0x%08X)", v, v), comment, type);
+  Item* item = AddItemAtCursor(parent, name, 4, NumberAndHex(value, v, 8), comment, type);
   if (advance) cursor_ += 4;
   return item;
 }

@@ -2,6 +2,7 @@
 // aligned rendering, identity texts, and the line rendering.
 #include "results/decoding_item.h"
 
+#include <array>
 #include <cstdlib>
 #include <iterator>
 #include <cstring>
@@ -9,6 +10,7 @@
 #include "results/collection.h"
 #include "results/decoding_info.h"
 #include "support/ObjectPoolImpl.h"
+#include "support/hot_thread_local.h"
 
 namespace vel {
 
@@ -113,53 +115,66 @@ constexpr uint32_t kArraysPerClass = 64;
 
 constexpr uint32_t NextCapacity(uint32_t capacity) { return capacity + std::max<uint32_t>(capacity / 2, 1); }
 
+constexpr uint32_t kLargestCachedCapacity = [] {
+  uint32_t capacity = 1;
+  for (uint32_t c = 1; c < kArrayClasses; ++c) capacity = NextCapacity(capacity);
+  return capacity;
+}();
+
+// The class of each capacity up to the largest cached one (kArrayClasses for
+// capacities the growth rule never makes).
+constexpr auto kClassOfCapacity = [] {
+  std::array<uint8_t, kLargestCachedCapacity + 1> classes{};
+  classes.fill(kArrayClasses);
+  uint32_t capacity = 1;
+  for (uint32_t c = 0; c < kArrayClasses; ++c, capacity = NextCapacity(capacity)) classes[capacity] = c;
+  return classes;
+}();
+
+uint32_t ArrayClass(uint32_t capacity) {
+  return capacity <= kLargestCachedCapacity ? kClassOfCapacity[capacity] : kArrayClasses;
+}
+
 struct ArrayCache {
   CVELPacketsDecodingItem** arrays[kArrayClasses][kArraysPerClass];
   uint32_t counts[kArrayClasses];
-  bool registered;
-  bool exited;  // the thread is ending: plain heap blocks from now on
 };
 
-ArrayCache& ThreadArrays() {
-  thread_local ArrayCache cache{};
-  return cache;
-}
+// The cache lives in ordinary thread storage (it is too large for the static
+// block); a pointer to it in the static block makes reaching it cheap.
+VEL_HOT_THREAD_LOCAL ArrayCache* t_arrays = nullptr;
+VEL_HOT_THREAD_LOCAL bool t_arraysGone = false;
 
-struct ArrayCacheRelease {
-  ~ArrayCacheRelease() {
-    ArrayCache& cache = ThreadArrays();
+struct ArrayCacheOwner {
+  ArrayCache cache{};
+  ~ArrayCacheOwner() {
     for (uint32_t c = 0; c < kArrayClasses; ++c)
       while (cache.counts[c]) std::free(cache.arrays[c][--cache.counts[c]]);
-    cache.exited = true;
+    t_arrays = nullptr;
+    t_arraysGone = true;  // the thread is ending: plain heap blocks from now on
   }
 };
 
-// The class of a capacity the growth rule makes, or kArrayClasses for larger ones.
-uint32_t ArrayClass(uint32_t capacity) {
-  uint32_t c = 0;
-  for (uint32_t k = 1; c < kArrayClasses && k < capacity; k = NextCapacity(k)) ++c;
-  return c;
+ArrayCache* ThreadArrays() {
+  if (t_arrays || t_arraysGone) return t_arrays;
+  thread_local ArrayCacheOwner owner;
+  return t_arrays = &owner.cache;
 }
 
 CVELPacketsDecodingItem** TakeArray(uint32_t capacity) {
-  ArrayCache& cache = ThreadArrays();
   uint32_t c = ArrayClass(capacity);
-  if (c < kArrayClasses && cache.counts[c]) return cache.arrays[c][--cache.counts[c]];
+  ArrayCache* cache = c < kArrayClasses ? ThreadArrays() : nullptr;
+  if (cache && cache->counts[c]) return cache->arrays[c][--cache->counts[c]];
   auto* array = static_cast<CVELPacketsDecodingItem**>(std::malloc(capacity * sizeof(CVELPacketsDecodingItem*)));
   if (!array) throw OutOfMemory{};
   return array;
 }
 
 void GiveArray(CVELPacketsDecodingItem** array, uint32_t capacity) {
-  ArrayCache& cache = ThreadArrays();
   uint32_t c = ArrayClass(capacity);
-  if (c < kArrayClasses && !cache.exited && cache.counts[c] < kArraysPerClass) {
-    if (!cache.registered) {
-      thread_local ArrayCacheRelease release;
-      (void)release;
-      cache.registered = true;
-    }
-    cache.arrays[c][cache.counts[c]++] = array;
+  ArrayCache* cache = c < kArrayClasses ? ThreadArrays() : nullptr;
+  if (cache && cache->counts[c] < kArraysPerClass) {
+    cache->arrays[c][cache->counts[c]++] = array;
     return;
   }
   std::free(array);
