@@ -212,7 +212,7 @@ void CVELPacketsDecodingItem::operator delete(void* storage) { ItemPool().Return
 
 CVELPacketsDecodingItem* CVELPacketsDecodingItem::New() {
   auto* item = new (std::nothrow) PooledItem();
-  if (item) item->AddRef();
+  if (item) item->AddFirstReference();
   return item;
 }
 

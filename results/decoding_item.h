@@ -158,7 +158,9 @@ class CVELPacketsDecodingItem : public DispatchImpl<IVELPacketsDecodingItem, Ite
   static void operator delete(void* storage);
 
  protected:
-  CVELPacketsDecodingItem() = default;
+  // Provided (not defaulted) so that making an item does not first zero all of
+  // its storage, the inline text area included: only the members are set.
+  CVELPacketsDecodingItem() {}
   virtual ~CVELPacketsDecodingItem();
 
  private:

@@ -36,6 +36,8 @@ class CComObject final : public T {
     return S_OK;
   }
   uint32_t AddRef() override { return refs_.fetch_add(1, std::memory_order_relaxed) + 1; }
+  // The first reference of an object no other thread can see yet: no interlocked step.
+  void AddFirstReference() { refs_.store(1, std::memory_order_relaxed); }
   uint32_t Release() override {
     // The last reference needs no interlocked step: whoever holds it is the
     // only one who may still touch the object.
