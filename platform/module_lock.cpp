@@ -15,7 +15,8 @@ namespace vel {
 
 namespace {
 
-struct CountSlot {
+// A cache line each, so that threads counting side by side do not share one.
+struct alignas(64) CountSlot {
   std::atomic<long> count{0};
   std::atomic<bool> inUse{true};
   CountSlot* next = nullptr;

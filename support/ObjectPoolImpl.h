@@ -31,7 +31,7 @@ class ObjectPoolImpl {
   static constexpr uint32_t kGrowthObjects = 4;
   // Link word at the head of every chunk, as counted in the growth report.
   static constexpr uint64_t kLinkBytes = 4;
-  static constexpr uint32_t kBatch = 16;
+  static constexpr uint32_t kBatch = 64;
 
   static ObjectPoolImpl& Instance() {
     static ObjectPoolImpl pool;
@@ -40,23 +40,24 @@ class ObjectPoolImpl {
 
   // Storage for one T, or null when the heap is exhausted.
   void* TakeObject() {
-    ThreadSlots& mine = Mine();
-    if (mine.takenHead == mine.takenCount && !Refill(mine)) return nullptr;
-    return mine.taken[mine.takenHead++];
+    ThreadSlots* mine = Mine();
+    if (!mine) return TakeShared();
+    if (mine->takenHead == mine->takenCount && !Refill(*mine)) return nullptr;
+    return mine->taken[mine->takenHead++];
   }
 
   // Called after the object's destructor has run.
   void ReturnObject(void* storage) {
-    ThreadSlots& mine = Mine();
-    if (mine.exited) {
+    ThreadSlots* mine = Mine();
+    if (!mine) {
       std::lock_guard lock(mutex_);
       free_.push_back(storage);
       return;
     }
-    mine.returned[mine.returnedCount++] = storage;
-    if (mine.returnedCount == kBatch) {
+    mine->returned[mine->returnedCount++] = storage;
+    if (mine->returnedCount == kBatch) {
       std::lock_guard lock(mutex_);
-      HandBackReturned(mine);
+      HandBackReturned(*mine);
     }
   }
 
@@ -79,33 +80,35 @@ class ObjectPoolImpl {
   static constexpr size_t kSlotOffset = (sizeof(Chunk) + alignof(T) - 1) / alignof(T) * alignof(T);
 
   // The slots one thread holds: taken[takenHead, takenCount) still to hand
-  // out, returned[0, returnedCount) given back. Plain data, so reaching it
-  // costs no initialisation check.
+  // out, returned[0, returnedCount) given back.
   struct ThreadSlots {
     void* taken[kBatch];
-    uint32_t takenHead;
-    uint32_t takenCount;
+    uint32_t takenHead = 0;
+    uint32_t takenCount = 0;
     void* returned[kBatch];
-    uint32_t returnedCount;
-    bool registered;
-    bool exited;  // the thread is ending: go straight to the shared list
+    uint32_t returnedCount = 0;
   };
 
-  // Puts a thread's slots back into the shared list when the thread ends.
-  struct ThreadExit {
-    ~ThreadExit() {
-      ThreadSlots& mine = Mine();
+  // A thread's slots live in its ordinary thread storage and go back to the
+  // shared list when the thread ends; a pointer to them in the static block
+  // makes reaching them cheap.
+  struct ThreadState {
+    ThreadSlots slots;
+    ~ThreadState() {
       ObjectPoolImpl& pool = Instance();
       std::lock_guard lock(pool.mutex_);
-      while (mine.takenCount > mine.takenHead) pool.free_.push_front(mine.taken[--mine.takenCount]);
-      pool.HandBackReturned(mine);
-      mine.exited = true;
+      while (slots.takenCount > slots.takenHead) pool.free_.push_front(slots.taken[--slots.takenCount]);
+      pool.HandBackReturned(slots);
+      mine_ = nullptr;
+      gone_ = true;  // the thread is ending: the shared list from now on
     }
   };
 
-  static ThreadSlots& Mine() {
-    static VEL_HOT_THREAD_LOCAL ThreadSlots slots{};
-    return slots;
+  // Null once the thread is ending.
+  static ThreadSlots* Mine() {
+    if (mine_ || gone_) return mine_;
+    thread_local ThreadState state;
+    return mine_ = &state.slots;
   }
 
   ObjectPoolImpl() { Grow(kInitialObjects); }
@@ -113,15 +116,10 @@ class ObjectPoolImpl {
   // Hands back the returned slots, then takes the next batch from the front
   // of the shared list, growing it when it is empty.
   bool Refill(ThreadSlots& mine) {
-    if (!mine.registered && !mine.exited) {
-      thread_local ThreadExit exit;
-      (void)exit;
-      mine.registered = true;
-    }
     std::lock_guard lock(mutex_);
     HandBackReturned(mine);
     if (free_.empty() && !Grow(kGrowthObjects)) return false;
-    uint32_t count = mine.exited ? 1 : static_cast<uint32_t>(std::min<size_t>(kBatch, free_.size()));
+    auto count = static_cast<uint32_t>(std::min<size_t>(kBatch, free_.size()));
     for (uint32_t i = 0; i < count; ++i) {
       mine.taken[i] = free_.front();
       free_.pop_front();
@@ -129,6 +127,14 @@ class ObjectPoolImpl {
     mine.takenHead = 0;
     mine.takenCount = count;
     return true;
+  }
+
+  void* TakeShared() {
+    std::lock_guard lock(mutex_);
+    if (free_.empty() && !Grow(kGrowthObjects)) return nullptr;
+    void* slot = free_.front();
+    free_.pop_front();
+    return slot;
   }
 
   void HandBackReturned(ThreadSlots& mine) {
@@ -163,6 +169,8 @@ class ObjectPoolImpl {
   uint64_t totalBytes_ = 0;
   uint64_t totalObjects_ = 0;
   static inline const char* typeName_ = "object";
+  static inline VEL_HOT_THREAD_LOCAL ThreadSlots* mine_ = nullptr;
+  static inline VEL_HOT_THREAD_LOCAL bool gone_ = false;
 };
 
 }  // namespace vel
