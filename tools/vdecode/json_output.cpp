@@ -57,33 +57,46 @@ void AppendJsonString(BlockWriter& out, std::u16string_view text) {
   out += '"';
 }
 
-void AppendItem(BlockWriter& out, const DecodingItem& item) {
-  out += "{\"name\":";
-  AppendJsonString(out, item.Name());
-  out += ",\"value\":";
-  AppendJsonString(out, item.Value());
-  out += ",\"comment\":";
-  AppendJsonString(out, item.Comment());
-  out += ",\"start\":";
-  AppendNumber(out, item.startPos);
-  out += ",\"length\":";
-  AppendNumber(out, item.length);
-  out += ",\"type\":";
-  AppendNumber(out, item.type);
-  out += ",\"severity\":";
-  AppendNumber(out, item.severity);
-  out += ",\"protocol\":";
-  AppendNumber(out, item.protocol);
-  out += ",\"summary\":";
-  AppendJsonString(out, item.Summary());
-  out += item.isGroup != 0 ? ",\"is_group\":true,\"children\":[" : ",\"is_group\":false,\"children\":[";
+// A member of an object: its opening (the comma or brace before it, the key
+// and the colon), then its value.
+void AppendMember(BlockWriter& out, std::string_view opening, std::u16string_view text) {
+  out += opening;
+  AppendJsonString(out, text);
+}
+
+template <class Number>
+void AppendMember(BlockWriter& out, std::string_view opening, Number number) {
+  out += opening;
+  AppendNumber(out, number);
+}
+
+void AppendItem(BlockWriter& out, const DecodingItem& item);
+
+template <class Items>
+void AppendItems(BlockWriter& out, const Items& items) {
+  out += '[';
   bool first = true;
-  for (const DecodingItem* child : item.Children()) {
+  for (const DecodingItem* item : items) {
     if (!first) out += ',';
     first = false;
-    AppendItem(out, *child);
+    AppendItem(out, *item);
   }
-  out += "]}";
+  out += ']';
+}
+
+void AppendItem(BlockWriter& out, const DecodingItem& item) {
+  AppendMember(out, "{\"name\":", item.Name());
+  AppendMember(out, ",\"value\":", item.Value());
+  AppendMember(out, ",\"comment\":", item.Comment());
+  AppendMember(out, ",\"start\":", item.startPos);
+  AppendMember(out, ",\"length\":", item.length);
+  AppendMember(out, ",\"type\":", item.type);
+  AppendMember(out, ",\"severity\":", item.severity);
+  AppendMember(out, ",\"protocol\":", item.protocol);
+  AppendMember(out, ",\"summary\":", item.Summary());
+  out += item.isGroup != 0 ? ",\"is_group\":true,\"children\":" : ",\"is_group\":false,\"children\":";
+  AppendItems(out, item.Children());
+  out += '}';
 }
 
 }  // namespace
@@ -91,26 +104,15 @@ void AppendItem(BlockWriter& out, const DecodingItem& item) {
 void AppendPacketJsonLine(std::string& text, IVELPacketsDecodingInfo* decoding) {
   const DecodingInfo& info = InfoOf(decoding);
   BlockWriter out(text);
-  out += "{\"number\":";
-  AppendNumber(out, info.sequence);
-  out += ",\"timestamp\":";
-  AppendNumber(out, info.timeStamp);
-  out += ",\"capture_length\":";
-  AppendNumber(out, info.captureLength);
-  out += ",\"original_length\":";
-  AppendNumber(out, info.originalLength);
-  out += ",\"severity\":";
-  AppendNumber(out, info.Severity());
-  out += ",\"summary\":";
-  AppendJsonString(out, PacketSummary(info));
-  out += ",\"groups\":[";
-  bool first = true;
-  for (const DecodingItem* group : info.Groups()) {
-    if (!first) out += ',';
-    first = false;
-    AppendItem(out, *group);
-  }
-  out += "]}\n";
+  AppendMember(out, "{\"number\":", info.sequence);
+  AppendMember(out, ",\"timestamp\":", info.timeStamp);
+  AppendMember(out, ",\"capture_length\":", info.captureLength);
+  AppendMember(out, ",\"original_length\":", info.originalLength);
+  AppendMember(out, ",\"severity\":", info.Severity());
+  AppendMember(out, ",\"summary\":", PacketSummary(info));
+  out += ",\"groups\":";
+  AppendItems(out, info.Groups());
+  out += "}\n";
 }
 
 }  // namespace vdecode
