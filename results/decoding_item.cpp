@@ -4,7 +4,6 @@
 
 #include <array>
 #include <cstdlib>
-#include <iterator>
 #include <cstring>
 
 #include "results/collection.h"
@@ -297,14 +296,11 @@ void AppendColumn(TextBuffer& out, std::u16string_view text, uint32_t width) {
 void AppendSigned(TextBuffer& out, uint32_t number) {
   auto value = static_cast<int32_t>(number);
   uint32_t magnitude = value < 0 ? 0u - number : number;
-  char16_t digits[12];
-  size_t pos = std::size(digits);
-  do {
-    digits[--pos] = static_cast<char16_t>(u'0' + magnitude % 10);
-    magnitude /= 10;
-  } while (magnitude);
-  if (value < 0) digits[--pos] = u'-';
-  out.append(std::u16string_view(digits + pos, std::size(digits) - pos));
+  size_t digits = 1;
+  for (uint32_t rest = magnitude; rest >= 10; rest /= 10) ++digits;
+  char16_t* to = out.Extend(digits + (value < 0 ? 1 : 0));
+  if (value < 0) *to++ = u'-';
+  for (size_t i = digits; i-- > 0; magnitude /= 10) to[i] = static_cast<char16_t>(u'0' + magnitude % 10);
 }
 
 }  // namespace

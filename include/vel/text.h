@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <initializer_list>
 #include <span>
 #include <string>
@@ -34,7 +35,13 @@ class TextBuffer {
   }
   void append(char16_t c, size_t count = 1) {
     char16_t* to = Extend(count);
-    for (size_t i = 0; i < count; ++i) to[i] = c;
+    size_t i = 0;
+    if (count >= 8) {
+      // Eight units a store: padding to a column runs to dozens of blanks.
+      const char16_t eight[8] = {c, c, c, c, c, c, c, c};
+      for (; i + 8 <= count; i += 8) std::memcpy(to + i, eight, sizeof eight);
+    }
+    for (; i < count; ++i) to[i] = c;
   }
   // Appends ASCII or UTF-8 text from the engine's own narrow strings.
   void appendAscii(std::string_view text) {

@@ -82,7 +82,7 @@ class DecodingLoop {
       while (!Done() && source_.Next(packet)) {
         if (++sequence_ == 1) timeReference_ = packet.timestamp;
         if (Wanted()) Enter(packet);
-        progress_.Update(source_.Position(), source_.Size(), sequence_);
+        if (progress_.Due()) progress_.Update(source_.Position(), source_.Size(), sequence_);
       }
     } catch (const InputError& damage) {
       return EndWith(kExitInputError, damage.what());
