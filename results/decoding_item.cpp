@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "results/collection.h"
 #include "results/decoding_info.h"
@@ -139,16 +140,17 @@ struct ArrayCache {
   uint32_t counts[kArrayClasses];
 };
 
-// The cache lives in ordinary thread storage (it is too large for the static
-// block); a pointer to it in the static block makes reaching it cheap.
+// The cache is a heap block of its own thread (thread storage stays small: a
+// library loaded at run time gets its thread storage from a small reserve),
+// reached through a pointer in the static block.
 VEL_HOT_THREAD_LOCAL ArrayCache* t_arrays = nullptr;
 VEL_HOT_THREAD_LOCAL bool t_arraysGone = false;
 
 struct ArrayCacheOwner {
-  ArrayCache cache{};
+  std::unique_ptr<ArrayCache> cache = std::make_unique<ArrayCache>();
   ~ArrayCacheOwner() {
     for (uint32_t c = 0; c < kArrayClasses; ++c)
-      while (cache.counts[c]) std::free(cache.arrays[c][--cache.counts[c]]);
+      while (cache->counts[c]) std::free(cache->arrays[c][--cache->counts[c]]);
     t_arrays = nullptr;
     t_arraysGone = true;  // the thread is ending: plain heap blocks from now on
   }
@@ -157,7 +159,7 @@ struct ArrayCacheOwner {
 ArrayCache* ThreadArrays() {
   if (t_arrays || t_arraysGone) return t_arrays;
   thread_local ArrayCacheOwner owner;
-  return t_arrays = &owner.cache;
+  return t_arrays = owner.cache.get();
 }
 
 CVELPacketsDecodingItem** TakeArray(uint32_t capacity) {
