@@ -65,9 +65,9 @@ rate() { awk -v n="$count" -v s="$1" 'BEGIN { printf "%.0f", n / s }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 
 echo "capture: $capture, $count packets; best of $runs runs; $cores cores; $(uptime | sed 's/.*load/load/')"
-printf '%-10s | %-22s | %-22s | %-7s | %-18s | %-22s | %s\n' \
+printf '%-10s | %-22s | %-22s | %-9s | %-18s | %-22s | %s\n' \
   mode "vdecode -j $cores" "vdecode -j 1" "-j $cores/-j 1" "other tool" "its time" "other / vdecode -j $cores"
-printf -- '-----------+------------------------+------------------------+---------+--------------------+------------------------+-----------\n'
+printf -- '-----------+------------------------+------------------------+-----------+--------------------+------------------------+-----------\n'
 
 row() {
   local mode=$1 tool=$2 flags=$3
@@ -83,7 +83,7 @@ row() {
     otherRate="$other s $(rate "$other")/s"
     versus="$(ratio "$other" "$all")x"
   fi
-  printf '%-10s | %-22s | %-22s | %-7s | %-18s | %-22s | %s\n' "$mode" "$all s $(rate "$all")/s" \
+  printf '%-10s | %-22s | %-22s | %-9s | %-18s | %-22s | %s\n' "$mode" "$all s $(rate "$all")/s" \
     "$one s $(rate "$one")/s" "$(ratio "$one" "$all")x" "$tool" "$otherRate" "$versus"
 }
 
