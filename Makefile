@@ -15,7 +15,7 @@ FUZZ_PACKAGES := clang libclang-rt-14-dev
 
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build run test test-normal test-sanitize bench fuzz install clean
+.PHONY: all deps build run test test-normal test-sanitize bench compare fuzz install clean
 
 all: build
 
@@ -46,6 +46,13 @@ bench: deps
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEL_BUILD_BENCH=ON $(CMAKE_FLAGS)
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 	$(BUILD_DIR)/bench/vel_bench
+
+# vdecode against tshark and tcpdump on a mixed capture of 100,000 packets
+# (bench/compare.sh installs the two tools when they are missing).
+compare: deps
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target vdecode
+	VDECODE=$(BUILD_DIR)/tools/vdecode/vdecode bench/compare.sh
 
 # Builds the libFuzzer targets with clang and runs each for FUZZ_SECONDS:
 # frames of every link type, then pcapng files.

@@ -3,6 +3,7 @@
 #include "vel/module_base.h"
 
 #include <algorithm>
+#include <span>
 #include <tuple>
 
 #include "results/decoding_info.h"
@@ -16,8 +17,32 @@ constexpr uint32_t kTruncatedLabel = 1005;
 constexpr uint32_t kTruncatedComment = 1006;
 constexpr uint32_t kHexItemDigitBytes = 32;
 constexpr uint32_t kChecksumCorrect = 130, kChecksumIncorrect = 131;
+// Outputs a module offers data to without copying the list to the heap.
+constexpr size_t kInlineOutputs = 32;
+constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 CVELPacketsDecodingItem* Impl(Item* item) { return static_cast<CVELPacketsDecodingItem*>(item); }
+
+// The house style of a number field, "%u (0x%0NX)" with N hex digits,
+// written without parsing a format.
+std::u16string_view NumberAndHex(TextBuffer& out, uint32_t value, int hexDigits) {
+  char16_t decimal[10];
+  int count = 0;
+  uint32_t rest = value;
+  do {
+    decimal[count++] = static_cast<char16_t>(u'0' + rest % 10);
+    rest /= 10;
+  } while (rest);
+  int digits = hexDigits;
+  while (digits < 8 && (value >> (4 * digits)) != 0) ++digits;
+  out.clear();
+  char16_t* to = out.Extend(static_cast<size_t>(count + 5 + digits));
+  while (count) *to++ = decimal[--count];
+  for (char16_t c : std::u16string_view(u" (0x")) *to++ = c;
+  for (int i = digits - 1; i >= 0; --i) *to++ = static_cast<char16_t>(kHexDigits[(value >> (4 * i)) & 0xF]);
+  *to = u')';
+  return out.view();
+}
 
 template <class... T>
 std::tuple<T...> CopyOf(const std::tuple<T&...>& references) {
@@ -217,7 +242,16 @@ HRESULT CVELBaseModule::OfferToOutputs(uint32_t nProtocol, const uint8_t* data) 
   // The list is copied: an output may change this module's edges while it
   // decodes. The per-call state is kept aside and put back, since a quoted or
   // tunnelled layer may offer data back to this very module.
-  std::vector<IVELDcoder*> outputs = outputs_;
+  IVELDcoder* inlineCopy[kInlineOutputs];
+  std::vector<IVELDcoder*> heapCopy;
+  std::span<IVELDcoder* const> outputs;
+  if (outputs_.size() <= kInlineOutputs) {
+    std::copy(outputs_.begin(), outputs_.end(), inlineCopy);
+    outputs = std::span<IVELDcoder* const>(inlineCopy, outputs_.size());
+  } else {
+    heapCopy = outputs_;
+    outputs = heapCopy;
+  }
   auto state = std::tie(layerOffset_, packet_, info_, group_, frame_, layerStart_, cursor_, end_, next_, offered_);
   const auto saved = CopyOf(state);
   ParsedPacket* packet = packet_;
@@ -300,7 +334,7 @@ Item* CVELBaseModule::AddItemAtCursor(Item* parent, Text name, uint32_t length, 
 Item* CVELBaseModule::AddByteItem(Item* parent, Text name, Text comment, uint32_t type, bool advance) {
   uint32_t v = AtCursor().U8(0);
   TextBuffer value;
-  Item* item = AddItemAtCursor(parent, name, 1, Format(value, u"%u (0x%02X)", v, v), comment, type);
+  Item* item = AddItemAtCursor(parent, name, 1, NumberAndHex(value, v, 2), comment, type);
   if (advance) cursor_ += 1;
   return item;
 }
@@ -309,7 +343,7 @@ Item* CVELBaseModule::AddWordItem(Item* parent, Text name, Text comment, uint32_
                                   bool networkOrder) {
   uint32_t v = networkOrder ? AtCursor().U16(0) : AtCursor().U16LE(0);
   TextBuffer value;
-  Item* item = AddItemAtCursor(parent, name, 2, Format(value, u"%u (0x%04X)", v, v), comment, type);
+  Item* item = AddItemAtCursor(parent, name, 2, NumberAndHex(value, v, 4), comment, type);
   if (advance) cursor_ += 2;
   return item;
 }
@@ -318,7 +352,7 @@ Item* CVELBaseModule::AddDWordItem(Item* parent, Text name, Text comment, uint32
                                    bool networkOrder) {
   uint32_t v = networkOrder ? AtCursor().U32(0) : AtCursor().U32LE(0);
   TextBuffer value;
-  Item* item = AddItemAtCursor(parent, name, 4, Format(value, u"%u (0x%08X)", v, v), comment, type);
+  Item* item = AddItemAtCursor(parent, name, 4, NumberAndHex(value, v, 8), comment, type);
   if (advance) cursor_ += 4;
   return item;
 }
@@ -328,7 +362,11 @@ Item* CVELBaseModule::AddHexItem(Item* parent, Text name, uint32_t length, Text 
   const uint8_t* bytes = AtCursor().Bytes(0, length);
   TextBuffer value;
   uint32_t shown = std::min(length, kHexItemDigitBytes);
-  for (uint32_t i = 0; i < shown; ++i) AppendFormat(value, u"%02X", bytes[i]);
+  char16_t* digits = value.Extend(2 * shown);
+  for (uint32_t i = 0; i < shown; ++i) {
+    *digits++ = static_cast<char16_t>(kHexDigits[bytes[i] >> 4]);
+    *digits++ = static_cast<char16_t>(kHexDigits[bytes[i] & 0x0F]);
+  }
   if (length > kHexItemDigitBytes) value.append(u"...");
   Item* item = AddItemAtCursor(parent, name, length, value.view(), comment, type);
   if (advance) cursor_ += length;

@@ -104,9 +104,14 @@ CVELPacketsDecodingItem* CVELPacketsDecodingInfo::AddGroup(std::u16string_view n
 
 CVELPacketsDecodingItem* CVELPacketsDecodingInfo::AddProtocolGroup(uint32_t protocol) {
   TextBuffer name;
-  // A type outside the catalogue gets the name of type 0.
+  // A type outside the catalogue gets the name of type 0. The name is
+  // "%s - %s" of the short and the long name, put together directly.
   uint32_t row = protocol < kProtocolTypeCount ? protocol : 0;
-  Format(name, u"%s - %s", ProtocolShortName(row), ProtocolLongName(row));
+  const char16_t* shortName = ProtocolShortName(row);
+  const char16_t* longName = ProtocolLongName(row);
+  if (shortName) name.append(shortName);
+  name.append(u" - ");
+  if (longName) name.append(longName);
   return AppendGroup(protocol, true, name.view());
 }
 

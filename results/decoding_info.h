@@ -73,7 +73,8 @@ class CVELPacketsDecodingInfo : public DispatchImpl<IVELPacketsDecodingInfo, Inf
   HRESULT GetText(BSTR* pVal) override;
 
  protected:
-  CVELPacketsDecodingInfo() = default;
+  // Room for the groups of an ordinary packet from the start.
+  CVELPacketsDecodingInfo() { groups_.reserve(kMaxLayers); }
   virtual ~CVELPacketsDecodingInfo();
 
  private:

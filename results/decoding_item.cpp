@@ -2,12 +2,15 @@
 // aligned rendering, identity texts, and the line rendering.
 #include "results/decoding_item.h"
 
+#include <array>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "results/collection.h"
 #include "results/decoding_info.h"
 #include "support/ObjectPoolImpl.h"
+#include "support/hot_thread_local.h"
 
 namespace vel {
 
@@ -101,15 +104,96 @@ void ItemTexts::Set(Field f, std::u16string_view text) {
   slot.size = static_cast<uint32_t>(text.size());
 }
 
-void ChildList::push_back(CVELPacketsDecodingItem* item) {
-  if (size_ == capacity_) {
-    uint32_t grown = capacity_ + std::max<uint32_t>(capacity_ / 2, 1);
-    auto* items = static_cast<CVELPacketsDecodingItem**>(std::realloc(items_, grown * sizeof(*items_)));
-    if (!items) throw OutOfMemory{};
-    items_ = items;
-    capacity_ = grown;
+namespace {
+
+// Children arrays come in the capacities the growth rule makes (1, 2, 3, 4,
+// 6, 9, 13, ...). Each thread keeps the arrays it frees by capacity and
+// hands them out again, so a packet's children cost no heap traffic once the
+// first packets have been decoded.
+constexpr uint32_t kArrayClasses = 16;
+constexpr uint32_t kArraysPerClass = 64;
+
+constexpr uint32_t NextCapacity(uint32_t capacity) { return capacity + std::max<uint32_t>(capacity / 2, 1); }
+
+constexpr uint32_t kLargestCachedCapacity = [] {
+  uint32_t capacity = 1;
+  for (uint32_t c = 1; c < kArrayClasses; ++c) capacity = NextCapacity(capacity);
+  return capacity;
+}();
+
+// The class of each capacity up to the largest cached one (kArrayClasses for
+// capacities the growth rule never makes).
+constexpr auto kClassOfCapacity = [] {
+  std::array<uint8_t, kLargestCachedCapacity + 1> classes{};
+  classes.fill(kArrayClasses);
+  uint32_t capacity = 1;
+  for (uint32_t c = 0; c < kArrayClasses; ++c, capacity = NextCapacity(capacity)) classes[capacity] = c;
+  return classes;
+}();
+
+uint32_t ArrayClass(uint32_t capacity) {
+  return capacity <= kLargestCachedCapacity ? kClassOfCapacity[capacity] : kArrayClasses;
+}
+
+struct ArrayCache {
+  CVELPacketsDecodingItem** arrays[kArrayClasses][kArraysPerClass];
+  uint32_t counts[kArrayClasses];
+};
+
+// The cache is a heap block of its own thread (thread storage stays small: a
+// library loaded at run time gets its thread storage from a small reserve),
+// reached through a pointer in the static block.
+VEL_HOT_THREAD_LOCAL ArrayCache* t_arrays = nullptr;
+VEL_HOT_THREAD_LOCAL bool t_arraysGone = false;
+
+struct ArrayCacheOwner {
+  std::unique_ptr<ArrayCache> cache = std::make_unique<ArrayCache>();
+  ~ArrayCacheOwner() {
+    for (uint32_t c = 0; c < kArrayClasses; ++c)
+      while (cache->counts[c]) std::free(cache->arrays[c][--cache->counts[c]]);
+    t_arrays = nullptr;
+    t_arraysGone = true;  // the thread is ending: plain heap blocks from now on
   }
-  items_[size_++] = item;
+};
+
+ArrayCache* ThreadArrays() {
+  if (t_arrays || t_arraysGone) return t_arrays;
+  thread_local ArrayCacheOwner owner;
+  return t_arrays = owner.cache.get();
+}
+
+CVELPacketsDecodingItem** TakeArray(uint32_t capacity) {
+  uint32_t c = ArrayClass(capacity);
+  ArrayCache* cache = c < kArrayClasses ? ThreadArrays() : nullptr;
+  if (cache && cache->counts[c]) return cache->arrays[c][--cache->counts[c]];
+  auto* array = static_cast<CVELPacketsDecodingItem**>(std::malloc(capacity * sizeof(CVELPacketsDecodingItem*)));
+  if (!array) throw OutOfMemory{};
+  return array;
+}
+
+void GiveArray(CVELPacketsDecodingItem** array, uint32_t capacity) {
+  uint32_t c = ArrayClass(capacity);
+  ArrayCache* cache = c < kArrayClasses ? ThreadArrays() : nullptr;
+  if (cache && cache->counts[c] < kArraysPerClass) {
+    cache->arrays[c][cache->counts[c]++] = array;
+    return;
+  }
+  std::free(array);
+}
+
+}  // namespace
+
+ChildList::~ChildList() {
+  if (items_) GiveArray(items_, capacity_);
+}
+
+void ChildList::Grow() {
+  uint32_t grown = NextCapacity(capacity_);
+  CVELPacketsDecodingItem** items = TakeArray(grown);
+  if (size_) std::memcpy(items, items_, size_ * sizeof(*items_));
+  if (items_) GiveArray(items_, capacity_);
+  items_ = items;
+  capacity_ = grown;
 }
 
 // ---- Pooled storage ---------------------------------------------------------
@@ -129,7 +213,7 @@ void CVELPacketsDecodingItem::operator delete(void* storage) { ItemPool().Return
 
 CVELPacketsDecodingItem* CVELPacketsDecodingItem::New() {
   auto* item = new (std::nothrow) PooledItem();
-  if (item) item->AddRef();
+  if (item) item->AddFirstReference();
   return item;
 }
 
@@ -199,15 +283,50 @@ bool CVELPacketsDecodingItem::IdentityEquals(std::u16string_view identity) const
 
 // ---- Rendering --------------------------------------------------------------
 
+namespace {
+
+// A text left-aligned in a column of width units (printf's "%-*s": a negative
+// width counts as its magnitude).
+void AppendColumn(TextBuffer& out, std::u16string_view text, uint32_t width) {
+  auto signedWidth = static_cast<int32_t>(width);
+  size_t columns = signedWidth == INT32_MIN ? 0 : signedWidth < 0 ? 0u - width : width;
+  out.append(text);
+  if (text.size() < columns) out.append(u' ', columns - text.size());
+}
+
+// printf's "%d" of a 32-bit number.
+void AppendSigned(TextBuffer& out, uint32_t number) {
+  auto value = static_cast<int32_t>(number);
+  uint32_t magnitude = value < 0 ? 0u - number : number;
+  size_t digits = 1;
+  for (uint32_t rest = magnitude; rest >= 10; rest /= 10) ++digits;
+  char16_t* to = out.Extend(digits + (value < 0 ? 1 : 0));
+  if (value < 0) *to++ = u'-';
+  for (size_t i = digits; i-- > 0; magnitude /= 10) to[i] = static_cast<char16_t>(u'0' + magnitude % 10);
+}
+
+}  // namespace
+
+// The line is "%-*s%-*s [%d / %d-%d] %s\r\n" of name, value, length, start,
+// end and comment, or "%-*s%-*s %s\r\n" without a length; written directly.
 void CVELPacketsDecodingItem::Render(TextBuffer& out, uint32_t indent, uint32_t nameWidth, uint32_t valueWidth,
                                      bool recurse) const {
   out.append(u' ', indent);
+  AppendColumn(out, Name(), nameWidth);
+  AppendColumn(out, Value(), valueWidth);
   if (length != 0) {
-    AppendFormat(out, u"%-*s%-*s [%d / %d-%d] %s\r\n", nameWidth, Name(), valueWidth, Value(), length, startPos,
-                 startPos + length, Comment());
+    out.append(u" [");
+    AppendSigned(out, length);
+    out.append(u" / ");
+    AppendSigned(out, startPos);
+    out.append(u'-');
+    AppendSigned(out, startPos + length);
+    out.append(u"] ");
   } else {
-    AppendFormat(out, u"%-*s%-*s %s\r\n", nameWidth, Name(), valueWidth, Value(), Comment());
+    out.append(u' ');
   }
+  out.append(Comment());
+  out.append(u"\r\n");
   if (!recurse) return;
   for (const CVELPacketsDecodingItem* child : children_) child->Render(out, indent + 1, nameWidth, valueWidth, true);
 }

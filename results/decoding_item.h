@@ -50,9 +50,12 @@ class ChildList {
   ChildList() = default;
   ChildList(const ChildList&) = delete;
   ChildList& operator=(const ChildList&) = delete;
-  ~ChildList() { std::free(items_); }
+  ~ChildList();
 
-  void push_back(CVELPacketsDecodingItem* item);
+  void push_back(CVELPacketsDecodingItem* item) {
+    if (size_ == capacity_) Grow();
+    items_[size_++] = item;
+  }
   CVELPacketsDecodingItem* const* begin() const { return items_; }
   CVELPacketsDecodingItem* const* end() const { return items_ + size_; }
   uint32_t size() const { return size_; }
@@ -61,6 +64,8 @@ class ChildList {
   void clear() { size_ = 0; }
 
  private:
+  void Grow();
+
   CVELPacketsDecodingItem** items_ = nullptr;
   uint32_t size_ = 0;
   uint32_t capacity_ = 0;
@@ -153,7 +158,9 @@ class CVELPacketsDecodingItem : public DispatchImpl<IVELPacketsDecodingItem, Ite
   static void operator delete(void* storage);
 
  protected:
-  CVELPacketsDecodingItem() = default;
+  // Provided (not defaulted) so that making an item does not first zero all of
+  // its storage, the inline text area included: only the members are set.
+  CVELPacketsDecodingItem() {}
   virtual ~CVELPacketsDecodingItem();
 
  private:

@@ -1,4 +1,5 @@
 // Packet bytes to UTF-16 with the calling thread's code page.
+#include "support/hot_thread_local.h"
 #include "vel/text.h"
 
 namespace vel {
@@ -7,7 +8,7 @@ namespace {
 
 constexpr char16_t kReplacement = 0xFFFD;
 
-thread_local uint32_t t_codePage = kCodePageUtf8;
+VEL_HOT_THREAD_LOCAL uint32_t t_codePage = kCodePageUtf8;
 
 // Windows-1252 assigns printable characters to most of 0x80..0x9F; the
 // five unassigned positions are 0.

@@ -1,6 +1,7 @@
 // Bit pictures and address texts.
-#include <cstdio>
+#include <algorithm>
 
+#include "support/hot_thread_local.h"
 #include "vel/fields.h"
 
 namespace vel {
@@ -10,7 +11,7 @@ namespace {
 // Each width gets its own buffer per thread, so decoding on several threads at once is safe.
 template <int N>
 const char16_t* BitsText(uint32_t value, uint32_t mask) {
-  thread_local char16_t buffer[N + N / 4];
+  static VEL_HOT_THREAD_LOCAL char16_t buffer[N + N / 4];
   int pos = 0;
   for (int bit = N - 1; bit >= 0; --bit) {
     uint32_t m = 1u << bit;
@@ -21,10 +22,21 @@ const char16_t* BitsText(uint32_t value, uint32_t mask) {
   return buffer;
 }
 
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+// Upper-case hex of value, at least minDigits digits (zeros in front).
 char16_t* AppendHex(char16_t* out, uint32_t value, int minDigits) {
-  char digits[9];
-  int n = std::snprintf(digits, sizeof digits, "%0*X", minDigits, value);
-  for (int i = 0; i < n; ++i) *out++ = static_cast<char16_t>(digits[i]);
+  int digits = 1;
+  while (digits < 8 && (value >> (4 * digits)) != 0) ++digits;
+  digits = std::max(digits, minDigits);
+  for (int i = digits - 1; i >= 0; --i) *out++ = static_cast<char16_t>(kHexDigits[(value >> (4 * i)) & 0xF]);
+  return out;
+}
+
+char16_t* AppendDecimalByte(char16_t* out, uint32_t value) {
+  if (value >= 100) *out++ = static_cast<char16_t>(u'0' + value / 100);
+  if (value >= 10) *out++ = static_cast<char16_t>(u'0' + value / 10 % 10);
+  *out++ = static_cast<char16_t>(u'0' + value % 10);
   return out;
 }
 
@@ -35,9 +47,12 @@ const char16_t* BitsText16(uint32_t value, uint32_t mask) { return BitsText<16>(
 const char16_t* BitsText32(uint32_t value, uint32_t mask) { return BitsText<32>(value, mask); }
 
 char16_t* IPv4Text(const uint8_t* address, char16_t* buffer) {
-  char text[kIPv4TextSize];
-  int n = std::snprintf(text, sizeof text, "%u.%u.%u.%u", address[0], address[1], address[2], address[3]);
-  for (int i = 0; i <= n; ++i) buffer[i] = static_cast<char16_t>(text[i]);
+  char16_t* out = buffer;
+  for (int i = 0; i < 4; ++i) {
+    if (i) *out++ = u'.';
+    out = AppendDecimalByte(out, address[i]);
+  }
+  *out = 0;
   return buffer;
 }
 

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "support/hot_thread_local.h"
 #include "support/string_table.h"
 #include "vel/text.h"
 
@@ -26,7 +27,7 @@ uint16_t ProcessDefaultLanguage() {
   return language;
 }
 
-thread_local uint16_t t_language = 0;
+VEL_HOT_THREAD_LOCAL uint16_t t_language = 0;
 
 const string_data::Text* Lookup(uint32_t id) {
   if (id < string_data::kFirstId || id > string_data::kLastId) return nullptr;

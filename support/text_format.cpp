@@ -1,26 +1,18 @@
 // printf-style formatting of typed arguments into UTF-16 text.
 #include <algorithm>
+#include <iterator>
 
 #include "vel/text.h"
 
 namespace vel {
 
-void TextBuffer::append(std::u16string_view text) {
-  if (heap_.empty() && size_ + text.size() <= kInline) {
-    std::copy(text.begin(), text.end(), inline_ + size_);
-    size_ += text.size();
-    return;
-  }
-  if (heap_.empty()) heap_.assign(inline_, size_);
-  heap_.append(text);
-}
-
-void TextBuffer::append(char16_t c, size_t count) {
-  for (size_t i = 0; i < count; ++i) append(std::u16string_view(&c, 1));
-}
-
-void TextBuffer::appendAscii(std::string_view text) {
-  for (char c : text) append(static_cast<char16_t>(static_cast<unsigned char>(c)));
+void TextBuffer::Grow(size_t needed) {
+  size_t capacity = std::max(needed, capacity_ * 2);
+  auto* grown = new char16_t[capacity];
+  std::char_traits<char16_t>::copy(grown, data_, size_);
+  if (data_ != inline_) delete[] data_;
+  data_ = grown;
+  capacity_ = capacity;
 }
 
 namespace {
@@ -32,15 +24,34 @@ struct Directive {
   char16_t conversion = 0;
 };
 
-// Digits of value in the given base, most significant first, into a small buffer.
+constexpr char kUpperDigits[] = "0123456789ABCDEF";
+constexpr char kLowerDigits[] = "0123456789abcdef";
+
+// Digits of value in the given base, most significant first, at the end of a small buffer.
+template <unsigned kBase>
+std::u16string_view DigitsIn(uint64_t value, const char* set, char16_t (&buffer)[24]) {
+  size_t pos = std::size(buffer);
+  if (value <= 0xFFFFFFFFu) {
+    // 32-bit division is much cheaper than 64-bit; most values fit.
+    auto small = static_cast<uint32_t>(value);
+    do {
+      buffer[--pos] = static_cast<char16_t>(set[small % kBase]);
+      small /= kBase;
+    } while (small);
+  } else {
+    do {
+      buffer[--pos] = static_cast<char16_t>(set[value % kBase]);
+      value /= kBase;
+    } while (value);
+  }
+  return std::u16string_view(buffer + pos, std::size(buffer) - pos);
+}
+
 std::u16string_view Digits(uint64_t value, unsigned base, bool upper, char16_t (&buffer)[24]) {
-  const char* set = upper ? "0123456789ABCDEF" : "0123456789abcdef";
-  size_t pos = sizeof buffer / sizeof buffer[0];
-  do {
-    buffer[--pos] = static_cast<char16_t>(set[value % base]);
-    value /= base;
-  } while (value);
-  return std::u16string_view(buffer + pos, sizeof buffer / sizeof buffer[0] - pos);
+  const char* set = upper ? kUpperDigits : kLowerDigits;
+  if (base == 16) return DigitsIn<16>(value, set, buffer);
+  if (base == 8) return DigitsIn<8>(value, set, buffer);
+  return DigitsIn<10>(value, set, buffer);
 }
 
 void Pad(TextBuffer& out, int count, char16_t c) {
@@ -101,9 +112,11 @@ void EmitChar(TextBuffer& out, const Directive& directive, const FormatArg& arg)
   EmitField(out, plain, {}, std::u16string_view(&c, 1), 0);
 }
 
-int ReadNumber(std::u16string_view format, size_t& i) {
+bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+
+int ReadNumber(const char16_t*& p, const char16_t* end) {
   int n = 0;
-  while (i < format.size() && format[i] >= u'0' && format[i] <= u'9') n = n * 10 + (format[i++] - u'0');
+  while (p < end && IsDigit(*p)) n = n * 10 + (*p++ - u'0');
   return n;
 }
 
@@ -113,10 +126,21 @@ int TakeIntArg(std::span<const FormatArg> args, size_t& next) {
   return a.kind == FormatArg::kInteger ? static_cast<int>(static_cast<int64_t>(a.integer)) : 0;
 }
 
+bool IsLengthModifier(char16_t c) {
+  switch (c) {
+    case u'h': case u'l': case u'L': case u'q': case u'j': case u'z': case u't': case u'I':
+    case u'6': case u'4': case u'3': case u'2':
+      return true;
+    default:
+      return false;
+  }
+}
+
 // Parses one conversion starting after '%'; returns false for a malformed one.
-bool ParseDirective(std::u16string_view format, size_t& i, std::span<const FormatArg> args, size_t& next, Directive& directive) {
-  for (; i < format.size(); ++i) {
-    char16_t c = format[i];
+bool ParseDirective(const char16_t*& p, const char16_t* end, std::span<const FormatArg> args, size_t& next,
+                    Directive& directive) {
+  for (; p < end; ++p) {
+    char16_t c = *p;
     if (c == u'-') directive.left = true;
     else if (c == u'0') directive.zero = true;
     else if (c == u'+') directive.plus = true;
@@ -124,44 +148,59 @@ bool ParseDirective(std::u16string_view format, size_t& i, std::span<const Forma
     else if (c == u'#') directive.alternate = true;
     else break;
   }
-  if (i < format.size() && format[i] == u'*') {
-    ++i;
+  if (p < end && *p == u'*') {
+    ++p;
     directive.width = TakeIntArg(args, next);
     if (directive.width < 0) directive.left = true, directive.width = -directive.width;
   } else {
-    directive.width = ReadNumber(format, i);
+    directive.width = ReadNumber(p, end);
   }
-  if (i < format.size() && format[i] == u'.') {
-    ++i;
-    if (i < format.size() && format[i] == u'*') ++i, directive.precision = TakeIntArg(args, next);
-    else directive.precision = ReadNumber(format, i);
+  if (p < end && *p == u'.') {
+    ++p;
+    if (p < end && *p == u'*') ++p, directive.precision = TakeIntArg(args, next);
+    else directive.precision = ReadNumber(p, end);
   }
-  while (i < format.size() && std::u16string_view(u"hlLqjztI6432").find(format[i]) != std::u16string_view::npos) ++i;
-  if (i >= format.size()) return false;
-  directive.conversion = format[i++];
+  while (p < end && IsLengthModifier(*p)) ++p;
+  if (p >= end) return false;
+  directive.conversion = *p++;
+  return true;
+}
+
+// "%u" of an integer argument with nothing around it, the commonest
+// conversion by far: the digits go straight into the buffer.
+bool AppendPlainUnsigned(TextBuffer& out, const FormatArg& arg) {
+  if (arg.kind != FormatArg::kInteger) return false;
+  uint64_t value = arg.bytes <= 4 ? arg.integer & 0xFFFFFFFFu : arg.integer;
+  char16_t buffer[24];
+  out.append(DigitsIn<10>(value, kUpperDigits, buffer));
   return true;
 }
 
 }  // namespace
 
 void AppendFormatArgs(TextBuffer& out, std::u16string_view format, std::span<const FormatArg> args) {
+  static const FormatArg kMissing(0);
   size_t next = 0;
-  size_t i = 0;
-  while (i < format.size()) {
-    size_t percent = format.find(u'%', i);
-    if (percent == std::u16string_view::npos) percent = format.size();
-    out.append(format.substr(i, percent - i));
-    i = percent;
-    if (i >= format.size()) break;
-    ++i;
-    if (i < format.size() && format[i] == u'%') {
+  const char16_t* p = format.data();
+  const char16_t* end = p + format.size();
+  while (p < end) {
+    const char16_t* literal = p;
+    while (p < end && *p != u'%') ++p;
+    if (p != literal) out.append(std::u16string_view(literal, static_cast<size_t>(p - literal)));
+    if (p >= end) break;
+    ++p;
+    if (p < end && *p == u'%') {
       out.append(u'%');
-      ++i;
+      ++p;
+      continue;
+    }
+    if (p < end && *p == u'u' && next < args.size() && AppendPlainUnsigned(out, args[next])) {
+      ++p;
+      ++next;
       continue;
     }
     Directive directive;
-    if (!ParseDirective(format, i, args, next, directive)) break;
-    static const FormatArg kMissing(0);
+    if (!ParseDirective(p, end, args, next, directive)) break;
     const FormatArg& arg = next < args.size() ? args[next++] : kMissing;
     switch (directive.conversion) {
       case u'd': case u'i': case u'u': case u'x': case u'X': case u'o': EmitInteger(out, directive, arg); break;

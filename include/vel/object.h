@@ -36,7 +36,15 @@ class CComObject final : public T {
     return S_OK;
   }
   uint32_t AddRef() override { return refs_.fetch_add(1, std::memory_order_relaxed) + 1; }
+  // The first reference of an object no other thread can see yet: no interlocked step.
+  void AddFirstReference() { refs_.store(1, std::memory_order_relaxed); }
   uint32_t Release() override {
+    // The last reference needs no interlocked step: whoever holds it is the
+    // only one who may still touch the object.
+    if (refs_.load(std::memory_order_acquire) == 1) {
+      delete this;
+      return 0;
+    }
     uint32_t left = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
     if (left == 0) delete this;
     return left;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <initializer_list>
 #include <span>
 #include <string>
@@ -16,30 +17,58 @@ namespace vel {
 
 // ---- Formatting ---------------------------------------------------------
 
-// A text being built. Short texts stay in the inline array; longer ones move to the heap.
+// A text being built. Short texts stay in the inline array; longer ones move to
+// a heap block, which the buffer keeps for reuse until it is destroyed.
 class TextBuffer {
  public:
   TextBuffer() = default;
   TextBuffer(const TextBuffer&) = delete;
   TextBuffer& operator=(const TextBuffer&) = delete;
-
-  void clear() {
-    size_ = 0;
-    heap_.clear();
+  ~TextBuffer() {
+    if (data_ != inline_) delete[] data_;
   }
-  void append(std::u16string_view text);
-  void append(char16_t c, size_t count = 1);
+
+  void clear() { size_ = 0; }
+  void append(std::u16string_view text) {
+    char16_t* to = Extend(text.size());
+    std::char_traits<char16_t>::copy(to, text.data(), text.size());
+  }
+  void append(char16_t c, size_t count = 1) {
+    char16_t* to = Extend(count);
+    size_t i = 0;
+    if (count >= 8) {
+      // Eight units a store: padding to a column runs to dozens of blanks.
+      const char16_t eight[8] = {c, c, c, c, c, c, c, c};
+      for (; i + 8 <= count; i += 8) std::memcpy(to + i, eight, sizeof eight);
+    }
+    for (; i < count; ++i) to[i] = c;
+  }
   // Appends ASCII or UTF-8 text from the engine's own narrow strings.
-  void appendAscii(std::string_view text);
-  std::u16string_view view() const { return heap_.empty() ? std::u16string_view(inline_, size_) : heap_; }
-  size_t size() const { return heap_.empty() ? size_ : heap_.size(); }
+  void appendAscii(std::string_view text) {
+    char16_t* to = Extend(text.size());
+    for (char c : text) *to++ = static_cast<char16_t>(static_cast<unsigned char>(c));
+  }
+  // Makes room for count more units at the end and returns where they go.
+  char16_t* Extend(size_t count) {
+    if (count > capacity_ - size_) Grow(size_ + count);
+    char16_t* to = data_ + size_;
+    size_ += count;
+    return to;
+  }
+  // Drops the last count units (after Extend reserved more than was written).
+  void Shrink(size_t count) { size_ -= count; }
+  std::u16string_view view() const { return std::u16string_view(data_, size_); }
+  size_t size() const { return size_; }
   operator std::u16string_view() const { return view(); }
 
  private:
+  VEL_API void Grow(size_t needed);
+
   static constexpr size_t kInline = 160;
   char16_t inline_[kInline];
+  char16_t* data_ = inline_;
   size_t size_ = 0;
-  std::u16string heap_;
+  size_t capacity_ = kInline;
 };
 
 // One argument of a formatted text: an integer (with its width and sign) or a text.

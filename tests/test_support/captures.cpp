@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -13,6 +15,14 @@ namespace vel::test {
 Bytes ReadDataFile(const std::string& name) {
   std::ifstream in(std::string(VEL_TEST_DATA_DIR) + "/" + name, std::ios::binary);
   return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::vector<std::string> CaptureFilesIn(const std::string& directory) {
+  std::vector<std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(VEL_TEST_DATA_DIR "/" + directory))
+    if (entry.path().extension() == ".pcap" || entry.path().extension() == ".pcapng") files.push_back(entry.path().string());
+  std::sort(files.begin(), files.end());
+  return files;
 }
 
 std::vector<Bytes> ReadPcapFrames(const std::string& name) {

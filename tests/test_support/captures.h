@@ -13,6 +13,9 @@ namespace vel::test {
 // Reads a file of tests/data into memory.
 Bytes ReadDataFile(const std::string& name);
 
+// The paths of the capture files (pcap and pcapng) in a directory of tests/data, sorted.
+std::vector<std::string> CaptureFilesIn(const std::string& directory);
+
 // The frames of a classic pcap file of tests/data, as captured (either byte
 // order); stops at the first damaged record.
 std::vector<Bytes> ReadPcapFrames(const std::string& name);

@@ -5,13 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <map>
 #include <set>
 
 #include <nlohmann/json.hpp>
 
 #include "capture_files.h"
+#include "captures.h"
 #include "process_runner.h"
 
 namespace vel::test {
@@ -20,14 +20,6 @@ namespace {
 // One vdecode run reads a share of the captures; a few run side by side.
 constexpr size_t kShares = 2;
 constexpr uint32_t kIPv4 = 1, kIPv6 = 52;
-
-std::vector<std::string> Captures(const std::string& directory) {
-  std::vector<std::string> files;
-  for (const auto& entry : std::filesystem::directory_iterator(VEL_TEST_DATA_DIR "/" + directory))
-    if (entry.path().extension() == ".pcap" || entry.path().extension() == ".pcapng") files.push_back(entry.path().string());
-  std::sort(files.begin(), files.end());
-  return files;
-}
 
 bool IsPcapng(const std::string& file) { return file.ends_with(".pcapng"); }
 
@@ -146,7 +138,7 @@ std::map<std::string, std::vector<nlohmann::json>> DecodeEveryCapture(const std:
 }
 
 TEST(VdecodeCaptures, EveryCaptureDecodesAsTreeAndAsJson) {
-  std::vector<std::string> files = Captures("tcpdump");
+  std::vector<std::string> files = CaptureFilesIn("tcpdump");
   ASSERT_GE(files.size(), 190u);
   DecodeEveryCapture(files);
 }
@@ -155,7 +147,7 @@ TEST(VdecodeCaptures, EveryCaptureDecodesAsTreeAndAsJson) {
 // above; pcapng files of several link types decode the packets of the link
 // types the engine knows and count the others.
 TEST(VdecodeCaptures, CapturesOfOtherLinkTypesDecodeFromTheirIpLayer) {
-  std::vector<std::string> files = Captures("tcpdump-other-links");
+  std::vector<std::string> files = CaptureFilesIn("tcpdump-other-links");
   ASSERT_EQ(files.size(), 53u);
   std::map<std::string, std::vector<nlohmann::json>> packets = DecodeEveryCapture(files);
   std::set<uint32_t> linkTypes;

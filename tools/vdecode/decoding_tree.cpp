@@ -23,39 +23,17 @@ std::vector<ComPtr<I>> Members(IIDECollection* collection) {
   return members;
 }
 
-template std::vector<ComPtr<IVELPacketsDecodingItem>> Members(IIDECollection*);
 template std::vector<ComPtr<IVELDcoder>> Members(IIDECollection*);
 
-std::vector<ItemPtr> Groups(IVELPacketsDecodingInfo* info) {
-  ComPtr<IIDECollection> groups;
-  info->EmunGroups(&groups);
-  return Members<IVELPacketsDecodingItem>(groups.get());
+std::u16string_view LayerShortName(const DecodingItem& group) {
+  if (const char16_t* name = ProtocolShortName(group.protocol)) return name;
+  std::u16string_view name = group.Name();
+  return name.substr(0, name.find(u" - "));
 }
 
-std::vector<ItemPtr> Children(IVELPacketsDecodingItem* item) {
-  ComPtr<IIDECollection> children;
-  item->EmunDecodingItem(&children);
-  return Members<IVELPacketsDecodingItem>(children.get());
-}
-
-std::u16string LayerShortName(IVELPacketsDecodingItem* group) {
-  if (const char16_t* name = ProtocolShortName(ReadNumber(group, &IVELPacketsDecodingItem::get_Protocol))) return name;
-  Bstr text = ReadText(group, &IVELPacketsDecodingItem::get_Name);
-  std::u16string_view name = text.view();
-  return std::u16string(name.substr(0, name.find(u" - ")));
-}
-
-Bstr PacketSummary(IVELPacketsDecodingInfo* info) {
-  Bstr summary;
-  if (info->get_Summary(0, &summary) != S_OK) summary.Attach(nullptr);
-  return summary;
-}
-
-bool SameObject(IUnknown* a, IUnknown* b) {
-  if (!a || !b) return false;
-  ComPtr<IUnknown> identityA = ComPtr<IUnknown>(a).As<IUnknown>();
-  ComPtr<IUnknown> identityB = ComPtr<IUnknown>(b).As<IUnknown>();
-  return identityA.get() == identityB.get();
+std::u16string_view PacketSummary(const DecodingInfo& info) {
+  const DecodingItem* group = info.SummaryGroup(0);
+  return group ? group->Summary() : std::u16string_view();
 }
 
 }  // namespace vdecode

@@ -1,22 +1,28 @@
-// Reading a decoding through the engine's public interfaces: the groups of a
-// packet, the children of an item, and property values as owned texts.
+// Reading a decoding. vdecode runs the engine in its own process, so it reads
+// the engine's result objects themselves: texts as views into the items and
+// children as the items' own arrays, with no string copies, collections or
+// reference counting per item. Collections of other objects (the module list)
+// are read through the public interfaces.
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "results/decoding_info.h"
 #include "vel/interfaces.h"
 
 namespace vdecode {
 
-using ItemPtr = vel::ComPtr<vel::IVELPacketsDecodingItem>;
+using DecodingInfo = vel::CVELPacketsDecodingInfo;
+using DecodingItem = vel::CVELPacketsDecodingItem;
+
+// The engine's object behind the interface its manager handed out.
+inline const DecodingInfo& InfoOf(vel::IVELPacketsDecodingInfo* info) { return *static_cast<DecodingInfo*>(info); }
 
 // The members of a collection that answer to interface I, in collection order.
 template <class I>
 std::vector<vel::ComPtr<I>> Members(vel::IIDECollection* collection);
-
-std::vector<ItemPtr> Groups(vel::IVELPacketsDecodingInfo* info);
-std::vector<ItemPtr> Children(vel::IVELPacketsDecodingItem* item);
 
 // A string property; empty when the getter fails.
 template <class Object>
@@ -37,12 +43,9 @@ Number ReadNumber(Object* object, vel::HRESULT (Object::*getter)(Number*)) {
 // The short name of a layer group: the catalogue's for its protocol type, or
 // for a type beyond the catalogue (the link layers besides Ethernet, whose
 // modules name their groups) the part of the group's name before " - ".
-std::u16string LayerShortName(vel::IVELPacketsDecodingItem* group);
+std::u16string_view LayerShortName(const DecodingItem& group);
 
 // The summary of the highest layer that wrote one; empty when none did.
-vel::Bstr PacketSummary(vel::IVELPacketsDecodingInfo* info);
-
-// Whether two interface pointers belong to the same object.
-bool SameObject(vel::IUnknown* a, vel::IUnknown* b);
+std::u16string_view PacketSummary(const DecodingInfo& info);
 
 }  // namespace vdecode

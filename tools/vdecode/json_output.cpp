@@ -1,59 +1,118 @@
 #include "tools/vdecode/json_output.h"
 
+#include <charconv>
+
 #include "tools/vdecode/decoding_tree.h"
 #include "tools/vdecode/utf8.h"
 
 namespace vdecode {
 
 using namespace vel;
-using Json = nlohmann::ordered_json;
 
 namespace {
 
-std::string Utf8Of(IVELPacketsDecodingItem* item, HRESULT (IVELPacketsDecodingItem::*getter)(BSTR*)) {
-  return ToUtf8(ReadText(item, getter).view());
+constexpr char kHexDigits[] = "0123456789abcdef";
+
+// ASCII that a JSON string holds as it is.
+constexpr AsciiRange kUnescaped{0x20, 0x7F, u'"', u'\\'};
+
+void AppendEscaped(BlockWriter& out, char32_t cp) {
+  switch (cp) {
+    case U'"': out += "\\\""; return;
+    case U'\\': out += "\\\\"; return;
+    case U'\b': out += "\\b"; return;
+    case U'\t': out += "\\t"; return;
+    case U'\n': out += "\\n"; return;
+    case U'\f': out += "\\f"; return;
+    case U'\r': out += "\\r"; return;
+    default: break;
+  }
+  if (cp < 0x20) {
+    const char escape[] = {'\\', 'u', '0', '0', kHexDigits[cp >> 4], kHexDigits[cp & 0xF]};
+    out += std::string_view(escape, sizeof escape);
+  } else {
+    AppendCodePoint(out, cp);
+  }
 }
 
-Json ItemJson(IVELPacketsDecodingItem* item) {
-  using I = IVELPacketsDecodingItem;
-  Json children = Json::array();
-  for (const ItemPtr& child : Children(item)) children.push_back(ItemJson(child.get()));
-  return Json{
-      {"name", Utf8Of(item, &I::get_Name)},
-      {"value", Utf8Of(item, &I::get_Value)},
-      {"comment", Utf8Of(item, &I::get_Comment)},
-      {"start", ReadNumber(item, &I::get_StartPos)},
-      {"length", ReadNumber(item, &I::get_Length)},
-      {"type", ReadNumber(item, &I::get_Type)},
-      {"severity", ReadNumber(item, &I::get_Severity)},
-      {"protocol", ReadNumber(item, &I::get_Protocol)},
-      {"summary", Utf8Of(item, &I::get_Summary)},
-      {"is_group", ReadNumber(item, &I::get_IsGroup) != 0},
-      {"children", std::move(children)},
-  };
+template <class Number>
+void AppendNumber(BlockWriter& out, Number value) {
+  char* digits = out.Room(24);
+  out.Advance(static_cast<size_t>(std::to_chars(digits, digits + 24, value).ptr - digits));
+}
+
+// Text as a JSON string: quotes, backslashes and control characters escaped
+// (\b \t \n \f \r, else \u00XX), everything else as UTF-8; a lone
+// surrogate becomes U+FFFD.
+void AppendJsonString(BlockWriter& out, std::u16string_view text) {
+  out += '"';
+  const size_t size = text.size();
+  for (size_t i = 0; i < size;) {
+    if (kUnescaped.Holds(text[i])) {
+      AppendAsciiRun(out, text, i, kUnescaped);
+      continue;
+    }
+    AppendEscaped(out, NextCodePoint(text, i));
+  }
+  out += '"';
+}
+
+// A member of an object: its opening (the comma or brace before it, the key
+// and the colon), then its value.
+void AppendMember(BlockWriter& out, std::string_view opening, std::u16string_view text) {
+  out += opening;
+  AppendJsonString(out, text);
+}
+
+template <class Number>
+void AppendMember(BlockWriter& out, std::string_view opening, Number number) {
+  out += opening;
+  AppendNumber(out, number);
+}
+
+void AppendItem(BlockWriter& out, const DecodingItem& item);
+
+template <class Items>
+void AppendItems(BlockWriter& out, const Items& items) {
+  out += '[';
+  bool first = true;
+  for (const DecodingItem* item : items) {
+    if (!first) out += ',';
+    first = false;
+    AppendItem(out, *item);
+  }
+  out += ']';
+}
+
+void AppendItem(BlockWriter& out, const DecodingItem& item) {
+  AppendMember(out, "{\"name\":", item.Name());
+  AppendMember(out, ",\"value\":", item.Value());
+  AppendMember(out, ",\"comment\":", item.Comment());
+  AppendMember(out, ",\"start\":", item.startPos);
+  AppendMember(out, ",\"length\":", item.length);
+  AppendMember(out, ",\"type\":", item.type);
+  AppendMember(out, ",\"severity\":", item.severity);
+  AppendMember(out, ",\"protocol\":", item.protocol);
+  AppendMember(out, ",\"summary\":", item.Summary());
+  out += item.isGroup != 0 ? ",\"is_group\":true,\"children\":" : ",\"is_group\":false,\"children\":";
+  AppendItems(out, item.Children());
+  out += '}';
 }
 
 }  // namespace
 
-Json PacketJson(IVELPacketsDecodingInfo* info) {
-  using P = IVELPacketsDecodingInfo;
-  Json groups = Json::array();
-  for (const ItemPtr& group : Groups(info)) groups.push_back(ItemJson(group.get()));
-  return Json{
-      {"number", ReadNumber(info, &P::get_Sequence)},
-      {"timestamp", ReadNumber(info, &P::get_TimeStamp)},
-      {"capture_length", ReadNumber(info, &P::get_CaptureLength)},
-      {"original_length", ReadNumber(info, &P::get_OriginalLength)},
-      {"severity", ReadNumber(info, &P::get_Severity)},
-      {"summary", ToUtf8(PacketSummary(info).view())},
-      {"groups", std::move(groups)},
-  };
-}
-
-void AppendPacketJsonLine(std::string& out, IVELPacketsDecodingInfo* info) {
-  // The texts are well-formed UTF-8 already; replacing stays as a safeguard.
-  out += PacketJson(info).dump(-1, ' ', false, Json::error_handler_t::replace);
-  out += '\n';
+void AppendPacketJsonLine(std::string& text, IVELPacketsDecodingInfo* decoding) {
+  const DecodingInfo& info = InfoOf(decoding);
+  BlockWriter out(text);
+  AppendMember(out, "{\"number\":", info.sequence);
+  AppendMember(out, ",\"timestamp\":", info.timeStamp);
+  AppendMember(out, ",\"capture_length\":", info.captureLength);
+  AppendMember(out, ",\"original_length\":", info.originalLength);
+  AppendMember(out, ",\"severity\":", info.Severity());
+  AppendMember(out, ",\"summary\":", PacketSummary(info));
+  out += ",\"groups\":";
+  AppendItems(out, info.Groups());
+  out += "}\n";
 }
 
 }  // namespace vdecode

@@ -9,6 +9,7 @@
 #include "tools/vdecode/capture_filter.h"
 #include "tools/vdecode/capture_input.h"
 #include "tools/vdecode/decode_run.h"
+#include "tools/vdecode/decoder_pool.h"
 #include "tools/vdecode/engine_setup.h"
 #include "tools/vdecode/live_capture.h"
 #include "tools/vdecode/messages.h"
@@ -50,7 +51,7 @@ std::unique_ptr<PacketSource> OpenSource(const Options& options, const std::stri
 
 // Decodes one input; returns its exit status. A live capture filters in
 // libpcap itself; packets read from files and --hex pass the filter here.
-int DecodeInput(const Options& options, IOrvDecoderManager* manager, const std::string& file) {
+int DecodeInput(const Options& options, DecodingThreads& threads, const std::string& file) {
   std::unique_ptr<PacketSource> source;
   std::optional<CaptureFilter> filter;
   try {
@@ -62,20 +63,20 @@ int DecodeInput(const Options& options, IOrvDecoderManager* manager, const std::
   } catch (const FilterError& problem) {
     return Fail(kExitUsageError, problem.what());
   }
-  return DecodePackets(options, manager, *source, filter ? &*filter : nullptr);
+  return DecodePackets(options, threads, *source, filter ? &*filter : nullptr);
 }
 
 // Decodes the inputs in turn. With several capture files, the text output of
 // each starts with a line naming it; a problem with one input is reported and
 // the next one is read, unless the problem is the command line's (a filter
 // that does not compile).
-int DecodeInputs(const Options& options, IOrvDecoderManager* manager) {
-  if (options.hexInput || options.interface) return DecodeInput(options, manager, {});
+int DecodeInputs(const Options& options, DecodingThreads& threads) {
+  if (options.hexInput || options.interface) return DecodeInput(options, threads, {});
   bool named = options.files.size() > 1 && options.mode != OutputMode::kJson;
   int status = kExitSuccess;
   for (const std::string& file : options.files) {
     if (named) std::printf("==> %s <==\n", file == "-" ? "standard input" : file.c_str());
-    status = std::max(status, DecodeInput(options, manager, file));
+    status = std::max(status, DecodeInput(options, threads, file));
     if (status == kExitUsageError) break;
   }
   return status;
@@ -105,7 +106,18 @@ int Run(const Options& options) {
     std::fputs(ModuleListing(manager.get()).c_str(), stdout);
     return kExitSuccess;
   }
-  return DecodeInputs(options, manager.get());
+  DecodingThreads threads{manager.get(), nullptr};
+  std::optional<DecoderPool> pool;
+  if (options.jobs > 1 && !options.hexInput && !options.interface) {
+    std::vector<ComPtr<IOrvDecoderManager>> workerManagers(options.jobs);
+    for (ComPtr<IOrvDecoderManager>& workerManager : workerManagers) {
+      if (HRESULT result = CreateDecoderManager(workerManager); FAILED(result))
+        return Fail(kExitInputError, "cannot create the decoder manager (" + ResultText(result) + ")");
+      ApplySettings(options, workerManager.get());
+    }
+    threads.pool = &pool.emplace(options, std::move(workerManagers));
+  }
+  return DecodeInputs(options, threads);
 }
 
 }  // namespace

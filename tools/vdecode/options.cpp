@@ -9,6 +9,7 @@
 #include <iostream>
 #include <limits>
 #include <map>
+#include <thread>
 
 #include "tools/vdecode/capture_input.h"
 #include "tools/vdecode/vendor_table.h"
@@ -45,6 +46,9 @@ const CLI::Validator kCount = WholeNumber(1, std::numeric_limits<uint64_t>::max(
 const CLI::Validator kOffset = WholeNumber(0, std::numeric_limits<uint32_t>::max());
 const CLI::Validator kMicroseconds = WholeNumber(0, std::numeric_limits<uint64_t>::max());
 const CLI::Validator kSnapLength = WholeNumber(1, 262144);
+const CLI::Validator kJobs = WholeNumber(1, 256);
+
+unsigned Cores() { return std::max(1u, std::thread::hardware_concurrency()); }
 
 // Raw values as typed, checked and converted after parsing.
 struct Arguments {
@@ -104,6 +108,9 @@ void Define(CLI::App& app, Options& options, Arguments& raw) {
   app.add_option("--select", options.select, "Select the item with this identity (name and its parents' names) in every packet")
       ->type_name("ID");
 
+  app.add_option("-j,--jobs", options.jobs, "Decode on N threads (default: one per core); the output stays the same")
+      ->type_name("N")
+      ->check(kJobs);
   app.add_option("--lang", raw.language, "Language of the decoding: en or zh")
       ->type_name("LANG")
       ->check(CLI::IsMember({"en", "zh"}));
@@ -197,6 +204,7 @@ void Complete(Options& options, const Arguments& raw) {
 std::optional<Options> ParseOptions(int argc, const char* const* argv) {
   CLI::App app{"", "vdecode"};
   Options options;
+  options.jobs = Cores();
   Arguments raw;
   Define(app, options, raw);
   try {

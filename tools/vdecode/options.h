@@ -52,6 +52,10 @@ struct Options {
   std::optional<uint32_t> offset;
   std::optional<std::string> select;
 
+  // Threads that decode a capture file, each with a manager of its own; the
+  // output is the same whatever the number.
+  unsigned jobs = 1;
+
   // Engine settings.
   std::optional<uint16_t> language;
   bool verifyChecksum = true;

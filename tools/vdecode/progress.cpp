@@ -34,10 +34,15 @@ bool ProgressBar::WantedOnStandardError(bool quiet) {
   return !quiet && isatty(STDERR_FILENO) && !isatty(STDOUT_FILENO);
 }
 
-void ProgressBar::Update(uint64_t bytesDone, uint64_t bytesTotal, uint64_t packets) {
-  if (!enabled_) return;
+bool ProgressBar::Due() const {
+  if (!enabled_) return false;
   Clock::time_point now = Clock::now();
-  if (now - start_ < kFirstDrawAfter || (drawn_ && now - lastDrawn_ < kRedrawEvery)) return;
+  return now - start_ >= kFirstDrawAfter && (!drawn_ || now - lastDrawn_ >= kRedrawEvery);
+}
+
+void ProgressBar::Update(uint64_t bytesDone, uint64_t bytesTotal, uint64_t packets) {
+  if (!Due()) return;
+  Clock::time_point now = Clock::now();
   std::fprintf(terminal_, "%s%s", kEraseLine, Text(bytesDone, bytesTotal, packets).c_str());
   std::fflush(terminal_);
   lastDrawn_ = now;

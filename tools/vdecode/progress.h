@@ -17,6 +17,9 @@ class ProgressBar {
   ProgressBar(bool enabled, std::FILE* terminal);
   ~ProgressBar() { Finish(); }
 
+  // Whether Update would draw now: callers skip finding out how far the work
+  // went (which may cost a system call) when it would not.
+  bool Due() const;
   // bytesTotal 0: the size is unknown (a pipe) and only the count is shown.
   void Update(uint64_t bytesDone, uint64_t bytesTotal, uint64_t packets);
   // Erases the bar.

@@ -25,6 +25,9 @@ class SummaryLine {
 
   TimeFormat timeFormat_;
   uint64_t reference_ = 0;
+  // The date and time of the last second shown (absolute time formats).
+  int64_t dateSecond_ = -1;
+  std::string date_;
 };
 
 }  // namespace vdecode
