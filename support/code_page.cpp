@@ -86,21 +86,7 @@ std::string Utf16ToUtf8(std::u16string_view text) {
     bool pairs = high && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
     if (pairs) cp = 0x10000 + ((cp - 0xD800) << 10) + (text[++i] - 0xDC00);
     else if (cp >= 0xD800 && cp <= 0xDFFF) cp = kReplacement;
-    if (cp < 0x80) {
-      out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-      out += static_cast<char>(0xC0 | cp >> 6);
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-      out += static_cast<char>(0xE0 | cp >> 12);
-      out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | cp >> 18);
-      out += static_cast<char>(0x80 | (cp >> 12 & 0x3F));
-      out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
+    AppendUtf8CodePoint(out, cp);
   }
   return out;
 }

@@ -174,4 +174,25 @@ VEL_API void AppendPacketText(TextBuffer& out, const uint8_t* bytes, size_t leng
 VEL_API std::string Utf16ToUtf8(std::u16string_view text);
 VEL_API std::u16string Utf8ToUtf16(std::string_view text);
 
+// Appends one code point as UTF-8; out is a std::string or anything else that
+// takes characters with +=.
+template <class Out>
+void AppendUtf8CodePoint(Out& out, char32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | cp >> 6);
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | cp >> 12);
+    out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | cp >> 18);
+    out += static_cast<char>(0x80 | (cp >> 12 & 0x3F));
+    out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
 }  // namespace vel

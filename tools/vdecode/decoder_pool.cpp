@@ -27,7 +27,7 @@ bool ShowsWantedProtocol(const Options& options, const DecodingInfo& info) {
   if (options.protocols.empty()) return true;
   for (const DecodingItem* group : info.Groups()) {
     if (group->protocol == 0) continue;  // "Packet Info"
-    std::string name = ToUtf8(LayerShortName(*group));
+    std::string name = Utf16ToUtf8(LayerShortName(*group));
     for (const std::string& wanted : options.protocols)
       if (EqualIgnoringCase(name, wanted)) return true;
   }

@@ -31,7 +31,7 @@ void AppendEscaped(BlockWriter& out, char32_t cp) {
     const char escape[] = {'\\', 'u', '0', '0', kHexDigits[cp >> 4], kHexDigits[cp & 0xF]};
     out += std::string_view(escape, sizeof escape);
   } else {
-    AppendCodePoint(out, cp);
+    AppendUtf8CodePoint(out, cp);
   }
 }
 

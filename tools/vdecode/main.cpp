@@ -38,7 +38,7 @@ int Register(Command command) {
 
 void ApplySettings(const Options& options, IOrvDecoderManager* manager) {
   manager->put_VerifyChecksum(options.verifyChecksum ? 1 : 0);
-  if (options.select) manager->put_ItemIDSelected(Bstr(ToUtf16(*options.select)));
+  if (options.select) manager->put_ItemIDSelected(Bstr(Utf8ToUtf16(*options.select)));
   if (!options.ouiFile.empty()) AttachVendorTable(manager, options.ouiFile);
 }
 

@@ -31,8 +31,8 @@ std::string ModuleListing(IOrvDecoderManager* manager) {
   for (const ComPtr<IVELDcoder>& module : Members<IVELDcoder>(modules.get())) {
     uint32_t type = ReadNumber(module.get(), &IVELDcoder::get_ProtocolType);
     const char16_t* protocol = ProtocolShortName(type);
-    listing += Line(ToUtf8(ReadText(module.get(), &IVELDcoder::get_CLSID).view()), std::to_string(type),
-                    protocol ? ToUtf8(protocol) : "?", ToUtf8(ReadText(module.get(), &IVELDcoder::get_Name).view()),
+    listing += Line(Utf16ToUtf8(ReadText(module.get(), &IVELDcoder::get_CLSID).view()), std::to_string(type),
+                    protocol ? Utf16ToUtf8(protocol) : "?", Utf16ToUtf8(ReadText(module.get(), &IVELDcoder::get_Name).view()),
                     ReadNumber(module.get(), &IVELDcoder::get_Enable) ? "yes" : "no");
   }
   return listing;

@@ -87,7 +87,7 @@ void AppendTerminalText(std::string& text8, std::u16string_view text, std::strin
     if (IsControl(cp))
       AppendEscape(out, cp);
     else
-      AppendCodePoint(out, cp);
+      AppendUtf8CodePoint(out, cp);
   }
 }
 

@@ -1,6 +1,6 @@
-// Conversions between the engine's UTF-16 texts and the UTF-8 that terminals,
-// files and JSON expect. Both directions always produce well-formed output:
-// a lone surrogate or an invalid byte sequence becomes U+FFFD.
+// The pieces vdecode's writers use to turn the engine's UTF-16 texts into the
+// UTF-8 that terminals, files and JSON expect: code points read from UTF-16
+// (a lone surrogate becomes U+FFFD) and runs of plain ASCII copied as bytes.
 #pragma once
 
 #include <algorithm>
@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "tools/vdecode/block_writer.h"
+#include "vel/text.h"
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -17,26 +18,6 @@
 namespace vdecode {
 
 inline constexpr char32_t kReplacementCharacter = 0xFFFD;
-
-// Out is a std::string or anything else that takes characters with +=.
-template <class Out>
-void AppendCodePoint(Out& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | cp >> 6);
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | cp >> 12);
-    out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | cp >> 18);
-    out += static_cast<char>(0x80 | (cp >> 12 & 0x3F));
-    out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
 
 inline bool IsHighSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 inline bool IsLowSurrogate(char32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
@@ -88,50 +69,6 @@ inline void AppendAsciiRun(BlockWriter& out, std::u16string_view text, size_t& i
     out.Advance(n);
     if (n < kPiece) return;
   }
-}
-
-inline void AppendUtf8(std::string& out, std::u16string_view text) {
-  for (size_t i = 0; i < text.size();) AppendCodePoint(out, NextCodePoint(text, i));
-}
-
-inline std::string ToUtf8(std::u16string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  AppendUtf8(out, text);
-  return out;
-}
-
-// Decodes UTF-8 (command-line arguments); malformed, overlong and surrogate
-// sequences become U+FFFD, one per offending byte.
-inline std::u16string ToUtf16(std::string_view text) {
-  std::u16string out;
-  for (size_t i = 0; i < text.size();) {
-    auto lead = static_cast<uint8_t>(text[i]);
-    int extra = lead < 0x80 ? 0 : (lead & 0xE0) == 0xC0 ? 1 : (lead & 0xF0) == 0xE0 ? 2 : (lead & 0xF8) == 0xF0 ? 3 : -1;
-    bool valid = extra >= 0 && i + extra < text.size();
-    char32_t cp = extra <= 0 ? lead : lead & (0x3F >> extra);
-    for (int k = 1; valid && k <= extra; ++k) {
-      auto next = static_cast<uint8_t>(text[i + k]);
-      valid = (next & 0xC0) == 0x80;
-      cp = cp << 6 | (next & 0x3F);
-    }
-    constexpr char32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
-    valid = valid && cp >= kSmallest[extra < 0 ? 0 : extra] && cp <= 0x10FFFF && !IsHighSurrogate(cp) &&
-            !IsLowSurrogate(cp);
-    if (!valid) {
-      out += static_cast<char16_t>(kReplacementCharacter);
-      ++i;
-      continue;
-    }
-    i += static_cast<size_t>(extra) + 1;
-    if (cp >= 0x10000) {
-      out += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
-      out += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(cp);
-    }
-  }
-  return out;
 }
 
 }  // namespace vdecode
