@@ -1,5 +1,5 @@
 // SSL/TLS: walks the records of one TCP segment, showing each record header,
-// the change-cipher-spec and alert bodies, Client and Server Hello up to the
+// the ChangeCipherSpec and alert bodies, Client and Server Hello up to the
 // compression methods, and application data as hex; the summary lists the
 // records' content types. Records split across segments are not reassembled,
 // nothing is decrypted and nothing is handed on.
