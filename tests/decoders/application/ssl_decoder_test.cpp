@@ -25,7 +25,7 @@ const Bytes kServerHelloCertificate = FromServer(
     " 20 E0E1E2E3E4E5E6E7E8E9EAEBECEDEEEF F0F1F2F3F4F5F6F7F8F9FAFBFCFDFEFF  002F 00"
     " 16 0301 001A  0B 000016 000013 000010 300E020101020102020103020104 0500");
 
-// Change Cipher Spec, then the Finished message encrypted (its first bytes
+// A ChangeCipherSpec record, then the Finished message encrypted (its first bytes
 // read as an unnamed handshake type 0x8A of length 0x3F21C4).
 const Bytes kChangeCipherSpecFinished = ToServer(
     "14 0301 0001 01"
