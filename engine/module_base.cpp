@@ -24,8 +24,8 @@ constexpr char kHexDigits[] = "0123456789ABCDEF";
 CVELPacketsDecodingItem* Impl(Item* item) { return static_cast<CVELPacketsDecodingItem*>(item); }
 
 // The house style of a number field, "%u (0x%0NX)" with N hex digits,
-// written without parsing a format.
-std::u16string_view NumberAndHex(TextBuffer& out, uint32_t value, int hexDigits) {
+// written straight into the item's value without parsing a format.
+void SetNumberAndHex(CVELPacketsDecodingItem* item, uint32_t value, int hexDigits) {
   char16_t decimal[10];
   int count = 0;
   uint32_t rest = value;
@@ -35,13 +35,11 @@ std::u16string_view NumberAndHex(TextBuffer& out, uint32_t value, int hexDigits)
   } while (rest);
   int digits = hexDigits;
   while (digits < 8 && (value >> (4 * digits)) != 0) ++digits;
-  out.clear();
-  char16_t* to = out.Extend(static_cast<size_t>(count + 5 + digits));
+  char16_t* to = item->PlaceValue(static_cast<uint32_t>(count + 5 + digits));
   while (count) *to++ = decimal[--count];
   for (char16_t c : std::u16string_view(u" (0x")) *to++ = c;
   for (int i = digits - 1; i >= 0; --i) *to++ = static_cast<char16_t>(kHexDigits[(value >> (4 * i)) & 0xF]);
   *to = u')';
-  return out.view();
 }
 
 template <class... T>
@@ -325,36 +323,33 @@ Item* CVELBaseModule::AddItemAtCursor(Item* parent, Text name, uint32_t length, 
   if (!item) return nullptr;
   item->startPos = CursorOffset();
   item->length = length;
-  item->SetValue(value);
-  item->SetComment(comment);
+  // A new item's texts are empty: only given texts need setting.
+  if (!value.empty()) item->SetValue(value);
+  if (!comment.empty()) item->SetComment(comment);
   item->type = type;
   return item;
 }
 
-Item* CVELBaseModule::AddByteItem(Item* parent, Text name, Text comment, uint32_t type, bool advance) {
-  uint32_t v = AtCursor().U8(0);
-  TextBuffer value;
-  Item* item = AddItemAtCursor(parent, name, 1, NumberAndHex(value, v, 2), comment, type);
-  if (advance) cursor_ += 1;
+Item* CVELBaseModule::AddNumberItem(Item* parent, Text name, uint32_t length, uint32_t value, Text comment,
+                                    uint32_t type, bool advance) {
+  Item* item = AddItemAtCursor(parent, name, length, {}, comment, type);
+  if (item) SetNumberAndHex(Impl(item), value, static_cast<int>(2 * length));
+  if (advance) cursor_ += length;
   return item;
+}
+
+Item* CVELBaseModule::AddByteItem(Item* parent, Text name, Text comment, uint32_t type, bool advance) {
+  return AddNumberItem(parent, name, 1, AtCursor().U8(0), comment, type, advance);
 }
 
 Item* CVELBaseModule::AddWordItem(Item* parent, Text name, Text comment, uint32_t type, bool advance,
                                   bool networkOrder) {
-  uint32_t v = networkOrder ? AtCursor().U16(0) : AtCursor().U16LE(0);
-  TextBuffer value;
-  Item* item = AddItemAtCursor(parent, name, 2, NumberAndHex(value, v, 4), comment, type);
-  if (advance) cursor_ += 2;
-  return item;
+  return AddNumberItem(parent, name, 2, networkOrder ? AtCursor().U16(0) : AtCursor().U16LE(0), comment, type, advance);
 }
 
 Item* CVELBaseModule::AddDWordItem(Item* parent, Text name, Text comment, uint32_t type, bool advance,
                                    bool networkOrder) {
-  uint32_t v = networkOrder ? AtCursor().U32(0) : AtCursor().U32LE(0);
-  TextBuffer value;
-  Item* item = AddItemAtCursor(parent, name, 4, NumberAndHex(value, v, 8), comment, type);
-  if (advance) cursor_ += 4;
-  return item;
+  return AddNumberItem(parent, name, 4, networkOrder ? AtCursor().U32(0) : AtCursor().U32LE(0), comment, type, advance);
 }
 
 Item* CVELBaseModule::AddHexItem(Item* parent, Text name, uint32_t length, Text comment, uint32_t type,
@@ -405,8 +400,8 @@ Item* CVELBaseModule::AddGroupItem(Item* parent, uint32_t length, Text name, Tex
   if (!item) return nullptr;
   item->startPos = CursorOffset();
   item->length = std::min(length, Remaining());
-  item->SetValue(value);
-  item->SetComment(comment);
+  if (!value.empty()) item->SetValue(value);
+  if (!comment.empty()) item->SetComment(comment);
   return item;
 }
 

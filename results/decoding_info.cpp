@@ -79,47 +79,62 @@ VEL_REGISTER_CLASS(CVELPacketsDecodingInfo, CLSID_CVELPacketsDecodingInfo, "CVEL
                    "CVELPacketsDecodingInfo.CVELPackets", &CreateDecodingInfo);
 
 CVELPacketsDecodingInfo::~CVELPacketsDecodingInfo() {
-  for (CVELPacketsDecodingItem* group : groups_) group->Release();
+  for (CVELPacketsDecodingItem* group : groups_) CVELPacketsDecodingItem::ReleaseItem(group);
 }
 
 // ---- Engine-side operations ------------------------------------------------
 
 CVELPacketsDecodingItem* CVELPacketsDecodingInfo::AppendGroup(uint32_t protocol, bool withProtocol,
-                                                              std::u16string_view name) {
+                                                              std::u16string_view name, bool lastingName) {
   CVELPacketsDecodingItem* group = CVELPacketsDecodingItem::New();
   if (!group) return nullptr;
   group->SetOwningInfo(this);
   group->index = static_cast<uint32_t>(groups_.size() + 1);
   group->isGroup = 1;
   if (withProtocol) group->protocol = protocol;
-  group->SetName(name);
+  if (lastingName) group->SetLastingName(name);
+  else group->SetName(name);
   if (name == itemIdSelected_) selected_ = group;
   groups_.push_back(group);
   return group;
 }
 
 CVELPacketsDecodingItem* CVELPacketsDecodingInfo::AddGroup(std::u16string_view name) {
-  return AppendGroup(0, false, name);
+  return AppendGroup(0, false, name, false);
 }
 
+namespace {
+
+// The group name of each catalogue row, "%s - %s" of its short and long name
+// put together directly; made once, and pointed to by the groups. The names
+// are never freed, so a group read late in the process's exit still has its name.
+const std::vector<std::u16string>& ProtocolGroupNames() {
+  static const auto* names = [] {
+    auto* joined = new std::vector<std::u16string>(kProtocolTypeCount);
+    for (uint32_t row = 0; row < kProtocolTypeCount; ++row) {
+      std::u16string& name = (*joined)[row];
+      if (const char16_t* shortName = ProtocolShortName(row)) name += shortName;
+      name += u" - ";
+      if (const char16_t* longName = ProtocolLongName(row)) name += longName;
+    }
+    return joined;
+  }();
+  return *names;
+}
+
+}  // namespace
+
+// A type outside the catalogue gets the name of type 0.
 CVELPacketsDecodingItem* CVELPacketsDecodingInfo::AddProtocolGroup(uint32_t protocol) {
-  TextBuffer name;
-  // A type outside the catalogue gets the name of type 0. The name is
-  // "%s - %s" of the short and the long name, put together directly.
   uint32_t row = protocol < kProtocolTypeCount ? protocol : 0;
-  const char16_t* shortName = ProtocolShortName(row);
-  const char16_t* longName = ProtocolLongName(row);
-  if (shortName) name.append(shortName);
-  name.append(u" - ");
-  if (longName) name.append(longName);
-  return AppendGroup(protocol, true, name.view());
+  return AppendGroup(protocol, true, ProtocolGroupNames()[row], true);
 }
 
 void CVELPacketsDecodingInfo::RaiseSeverity(uint32_t severity) {
   if (static_cast<int32_t>(severity) > static_cast<int32_t>(severity_)) severity_ = severity;
 }
 
-void CVELPacketsDecodingInfo::TestSelection(CVELPacketsDecodingItem* item) {
+void CVELPacketsDecodingInfo::TestIdentity(CVELPacketsDecodingItem* item) {
   if (item->IdentityEquals(itemIdSelected_)) selected_ = item;
 }
 

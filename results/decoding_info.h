@@ -29,7 +29,11 @@ class CVELPacketsDecodingInfo : public DispatchImpl<IVELPacketsDecodingInfo, Inf
     if (length > maxItemLen_) maxItemLen_ = length;
   }
   // Makes item the selected item when its identity is the selected identity.
-  void TestSelection(CVELPacketsDecodingItem* item);
+  // The identity begins with the item's own name, so most items are turned
+  // away by their name's length alone.
+  void TestSelection(CVELPacketsDecodingItem* item) {
+    if (item->Name().size() <= itemIdSelected_.size()) TestIdentity(item);
+  }
   void SetItemIDSelected(std::u16string_view id) { itemIdSelected_.assign(id); }
 
   const std::vector<CVELPacketsDecodingItem*>& Groups() const { return groups_; }
@@ -78,7 +82,11 @@ class CVELPacketsDecodingInfo : public DispatchImpl<IVELPacketsDecodingInfo, Inf
   virtual ~CVELPacketsDecodingInfo();
 
  private:
-  CVELPacketsDecodingItem* AppendGroup(uint32_t protocol, bool withProtocol, std::u16string_view name);
+  // A lasting name outlives the group and is pointed to rather than copied.
+  CVELPacketsDecodingItem* AppendGroup(uint32_t protocol, bool withProtocol, std::u16string_view name,
+                                       bool lastingName);
+
+  void TestIdentity(CVELPacketsDecodingItem* item);
 
   std::u16string itemIdSelected_;
   uint32_t maxItemLen_ = 0;

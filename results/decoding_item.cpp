@@ -2,7 +2,8 @@
 // aligned rendering, identity texts, and the line rendering.
 #include "results/decoding_item.h"
 
-#include <array>
+#include <algorithm>
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -11,6 +12,7 @@
 #include "results/decoding_info.h"
 #include "support/ObjectPoolImpl.h"
 #include "support/hot_thread_local.h"
+#include "support/string_table.h"
 
 namespace vel {
 
@@ -83,116 +85,122 @@ std::span<const dispatch::Member> ItemDispatch::Members() { return kItemMembers;
 // ---- Texts ----------------------------------------------------------------
 
 ItemTexts::~ItemTexts() {
-  for (Slot& s : slots_)
-    if (s.onHeap) std::free(s.data);
+  if (!onHeap_) return;
+  for (uint32_t f = 0; f < kFieldCount; ++f)
+    if (onHeap_ & (1u << f)) std::free(const_cast<char16_t*>(slots_[f].data));
 }
 
 void ItemTexts::Set(Field f, std::u16string_view text) {
+  if (!text.empty() && string_data::IsTableText(text.data())) return Point(f, text);
+  const auto size = static_cast<uint32_t>(text.size());
+  if (size) std::memcpy(Place(f, size), text.data(), size * sizeof(char16_t));
+  else Place(f, 0);
+}
+
+void ItemTexts::Point(Field f, std::u16string_view lasting) {
+  Place(f, 0);
+  slots_[f] = Slot{lasting.data(), static_cast<uint32_t>(lasting.size())};
+}
+
+char16_t* ItemTexts::Place(Field f, uint32_t size) {
   Slot& slot = slots_[f];
-  if (slot.onHeap) std::free(slot.data);
-  slot = Slot{};
-  if (text.empty()) return;
-  if (text.size() <= kInlineUnits - used_) {
-    slot.data = inline_ + used_;
-    used_ += static_cast<uint32_t>(text.size());
-  } else {
-    slot.data = static_cast<char16_t*>(std::malloc(text.size() * sizeof(char16_t)));
-    if (!slot.data) throw OutOfMemory{};
-    slot.onHeap = true;
+  const auto bit = static_cast<uint8_t>(1u << f);
+  if (onHeap_ & bit) {
+    std::free(const_cast<char16_t*>(slot.data));
+    onHeap_ &= static_cast<uint8_t>(~bit);
   }
-  std::memcpy(slot.data, text.data(), text.size() * sizeof(char16_t));
-  slot.size = static_cast<uint32_t>(text.size());
+  slot = Slot{};
+  if (size == 0) return nullptr;
+  char16_t* place;
+  if (size <= kInlineUnits - used_) {
+    place = inline_ + used_;
+    used_ += size;
+  } else {
+    place = static_cast<char16_t*>(std::malloc(size * sizeof(char16_t)));
+    if (!place) throw OutOfMemory{};
+    onHeap_ |= bit;
+  }
+  slot = Slot{place, size};
+  return place;
 }
 
 namespace {
 
-// Children arrays come in the capacities the growth rule makes (1, 2, 3, 4,
-// 6, 9, 13, ...). Each thread keeps the arrays it frees by capacity and
-// hands them out again, so a packet's children cost no heap traffic once the
-// first packets have been decoded.
-constexpr uint32_t kArrayClasses = 16;
-constexpr uint32_t kArraysPerClass = 64;
+// A children array grows by half again of its capacity (at least one), in
+// place while its block has room: blocks hold 4, 8, 16, ... pointers, so most
+// growth steps of a group copy nothing. Each thread keeps the blocks it frees
+// by size and hands them out again, so a packet's children cost no heap
+// traffic once the first packets have been decoded.
+constexpr uint32_t kBlockClasses = 12;  // blocks of 4 to 8,192 pointers are kept
+constexpr uint32_t kBlocksPerClass = 64;
 
 constexpr uint32_t NextCapacity(uint32_t capacity) { return capacity + std::max<uint32_t>(capacity / 2, 1); }
-
-constexpr uint32_t kLargestCachedCapacity = [] {
-  uint32_t capacity = 1;
-  for (uint32_t c = 1; c < kArrayClasses; ++c) capacity = NextCapacity(capacity);
-  return capacity;
-}();
-
-// The class of each capacity up to the largest cached one (kArrayClasses for
-// capacities the growth rule never makes).
-constexpr auto kClassOfCapacity = [] {
-  std::array<uint8_t, kLargestCachedCapacity + 1> classes{};
-  classes.fill(kArrayClasses);
-  uint32_t capacity = 1;
-  for (uint32_t c = 0; c < kArrayClasses; ++c, capacity = NextCapacity(capacity)) classes[capacity] = c;
-  return classes;
-}();
-
-uint32_t ArrayClass(uint32_t capacity) {
-  return capacity <= kLargestCachedCapacity ? kClassOfCapacity[capacity] : kArrayClasses;
+constexpr uint32_t BlockSize(uint32_t capacity) { return std::max<uint32_t>(4, std::bit_ceil(capacity)); }
+// The class of a block size (kBlockClasses for blocks too large to keep).
+constexpr uint32_t BlockClass(uint32_t blockSize) {
+  return std::min<uint32_t>(static_cast<uint32_t>(std::countr_zero(blockSize)) - 2, kBlockClasses);
 }
 
-struct ArrayCache {
-  CVELPacketsDecodingItem** arrays[kArrayClasses][kArraysPerClass];
-  uint32_t counts[kArrayClasses];
+struct BlockCache {
+  CVELPacketsDecodingItem** blocks[kBlockClasses][kBlocksPerClass];
+  uint32_t counts[kBlockClasses];
 };
 
 // The cache is a heap block of its own thread (thread storage stays small: a
 // library loaded at run time gets its thread storage from a small reserve),
 // reached through a pointer in the static block.
-VEL_HOT_THREAD_LOCAL ArrayCache* t_arrays = nullptr;
-VEL_HOT_THREAD_LOCAL bool t_arraysGone = false;
+VEL_HOT_THREAD_LOCAL BlockCache* t_blocks = nullptr;
+VEL_HOT_THREAD_LOCAL bool t_blocksGone = false;
 
-struct ArrayCacheOwner {
-  std::unique_ptr<ArrayCache> cache = std::make_unique<ArrayCache>();
-  ~ArrayCacheOwner() {
-    for (uint32_t c = 0; c < kArrayClasses; ++c)
-      while (cache->counts[c]) std::free(cache->arrays[c][--cache->counts[c]]);
-    t_arrays = nullptr;
-    t_arraysGone = true;  // the thread is ending: plain heap blocks from now on
+struct BlockCacheOwner {
+  std::unique_ptr<BlockCache> cache = std::make_unique<BlockCache>();
+  ~BlockCacheOwner() {
+    for (uint32_t c = 0; c < kBlockClasses; ++c)
+      while (cache->counts[c]) std::free(cache->blocks[c][--cache->counts[c]]);
+    t_blocks = nullptr;
+    t_blocksGone = true;  // the thread is ending: plain heap blocks from now on
   }
 };
 
-ArrayCache* ThreadArrays() {
-  if (t_arrays || t_arraysGone) return t_arrays;
-  thread_local ArrayCacheOwner owner;
-  return t_arrays = owner.cache.get();
+BlockCache* ThreadBlocks() {
+  if (t_blocks || t_blocksGone) return t_blocks;
+  thread_local BlockCacheOwner owner;
+  return t_blocks = owner.cache.get();
 }
 
-CVELPacketsDecodingItem** TakeArray(uint32_t capacity) {
-  uint32_t c = ArrayClass(capacity);
-  ArrayCache* cache = c < kArrayClasses ? ThreadArrays() : nullptr;
-  if (cache && cache->counts[c]) return cache->arrays[c][--cache->counts[c]];
-  auto* array = static_cast<CVELPacketsDecodingItem**>(std::malloc(capacity * sizeof(CVELPacketsDecodingItem*)));
-  if (!array) throw OutOfMemory{};
-  return array;
+CVELPacketsDecodingItem** TakeBlock(uint32_t blockSize) {
+  uint32_t c = BlockClass(blockSize);
+  BlockCache* cache = c < kBlockClasses ? ThreadBlocks() : nullptr;
+  if (cache && cache->counts[c]) return cache->blocks[c][--cache->counts[c]];
+  auto* block = static_cast<CVELPacketsDecodingItem**>(std::malloc(blockSize * sizeof(CVELPacketsDecodingItem*)));
+  if (!block) throw OutOfMemory{};
+  return block;
 }
 
-void GiveArray(CVELPacketsDecodingItem** array, uint32_t capacity) {
-  uint32_t c = ArrayClass(capacity);
-  ArrayCache* cache = c < kArrayClasses ? ThreadArrays() : nullptr;
-  if (cache && cache->counts[c] < kArraysPerClass) {
-    cache->arrays[c][cache->counts[c]++] = array;
+void GiveBlock(CVELPacketsDecodingItem** block, uint32_t blockSize) {
+  uint32_t c = BlockClass(blockSize);
+  BlockCache* cache = c < kBlockClasses ? ThreadBlocks() : nullptr;
+  if (cache && cache->counts[c] < kBlocksPerClass) {
+    cache->blocks[c][cache->counts[c]++] = block;
     return;
   }
-  std::free(array);
+  std::free(block);
 }
 
 }  // namespace
 
 ChildList::~ChildList() {
-  if (items_) GiveArray(items_, capacity_);
+  if (items_) GiveBlock(items_, BlockSize(capacity_));
 }
 
 void ChildList::Grow() {
   uint32_t grown = NextCapacity(capacity_);
-  CVELPacketsDecodingItem** items = TakeArray(grown);
-  if (size_) std::memcpy(items, items_, size_ * sizeof(*items_));
-  if (items_) GiveArray(items_, capacity_);
-  items_ = items;
+  if (!items_ || grown > BlockSize(capacity_)) {
+    CVELPacketsDecodingItem** items = TakeBlock(BlockSize(grown));
+    if (size_) std::memcpy(items, items_, size_ * sizeof(*items_));
+    if (items_) GiveBlock(items_, BlockSize(capacity_));
+    items_ = items;
+  }
   capacity_ = grown;
 }
 
@@ -217,23 +225,22 @@ CVELPacketsDecodingItem* CVELPacketsDecodingItem::New() {
   return item;
 }
 
+// Every item is a PooledItem, a final class: its Release and destructor are
+// called directly.
+void CVELPacketsDecodingItem::ReleaseItem(CVELPacketsDecodingItem* item) { static_cast<PooledItem*>(item)->Release(); }
+
 CVELPacketsDecodingItem::~CVELPacketsDecodingItem() {
-  for (CVELPacketsDecodingItem* child : children_) child->Release();
+  for (CVELPacketsDecodingItem* child : children_) ReleaseItem(child);
   children_.clear();
 }
 
 // ---- Tree building ----------------------------------------------------------
 
-CVELPacketsDecodingItem* CVELPacketsDecodingItem::Root() {
-  CVELPacketsDecodingItem* item = this;
-  while (item->parent_) item = item->parent_;
-  return item;
-}
-
 CVELPacketsDecodingItem* CVELPacketsDecodingItem::AddChild(std::u16string_view name, bool group) {
   CVELPacketsDecodingItem* child = New();
   if (!child) return nullptr;
   child->parent_ = this;
+  child->root_ = root_;
   if (group) child->isGroup = 1;
   child->SetName(name);
   child->info_ = info_;
@@ -244,14 +251,22 @@ CVELPacketsDecodingItem* CVELPacketsDecodingItem::AddChild(std::u16string_view n
 
 void CVELPacketsDecodingItem::SetName(std::u16string_view name) {
   texts_.Set(ItemTexts::kName, name);
-  CVELPacketsDecodingInfo* info = Root()->info_;
-  if (info) info->RaiseMaxItemLen(static_cast<uint32_t>(name.size()));
+  if (CVELPacketsDecodingInfo* info = root_->info_) info->RaiseMaxItemLen(static_cast<uint32_t>(name.size()));
+}
+
+void CVELPacketsDecodingItem::SetLastingName(std::u16string_view name) {
+  texts_.Point(ItemTexts::kName, name);
+  if (CVELPacketsDecodingInfo* info = root_->info_) info->RaiseMaxItemLen(static_cast<uint32_t>(name.size()));
 }
 
 void CVELPacketsDecodingItem::SetValue(std::u16string_view value) {
   texts_.Set(ItemTexts::kValue, value);
-  CVELPacketsDecodingItem* root = Root();
-  root->maxValueLen = std::max(root->maxValueLen, static_cast<uint32_t>(value.size()));
+  root_->maxValueLen = std::max(root_->maxValueLen, static_cast<uint32_t>(value.size()));
+}
+
+char16_t* CVELPacketsDecodingItem::PlaceValue(uint32_t size) {
+  root_->maxValueLen = std::max(root_->maxValueLen, size);
+  return texts_.Place(ItemTexts::kValue, size);
 }
 
 void CVELPacketsDecodingItem::AppendSummaryText(std::u16string_view text) {

@@ -18,8 +18,9 @@ struct ItemDispatch {
   static std::span<const dispatch::Member> Members();
 };
 
-// Texts of one item. They share an inline area; a text that does not fit in
-// what is left of it gets its own heap block.
+// Texts of one item. Texts of the string table are pointed to (they last as
+// long as the library); others share an inline area, and a text that does not
+// fit in what is left of it gets its own heap block.
 class ItemTexts {
  public:
   enum Field { kName, kValue, kComment, kDescription, kSummary, kFieldCount };
@@ -31,15 +32,19 @@ class ItemTexts {
 
   std::u16string_view Get(Field f) const { return {slots_[f].data, slots_[f].size}; }
   void Set(Field f, std::u16string_view text);
+  // Points field f to a text that outlives the item.
+  void Point(Field f, std::u16string_view lasting);
+  // Makes field f a text of size units, to be written at the returned place.
+  char16_t* Place(Field f, uint32_t size);
 
  private:
   static constexpr uint32_t kInlineUnits = 112;
   struct Slot {
-    char16_t* data = nullptr;
+    const char16_t* data = nullptr;
     uint32_t size = 0;
-    bool onHeap = false;
   };
   Slot slots_[kFieldCount];
+  uint8_t onHeap_ = 0;  // one bit per field whose text is a heap block
   uint32_t used_ = 0;
   char16_t inline_[kInlineUnits];
 };
@@ -77,12 +82,18 @@ class CVELPacketsDecodingItem : public DispatchImpl<IVELPacketsDecodingItem, Ite
 
   // A fresh pooled item holding one reference, or null when no storage could be had.
   static CVELPacketsDecodingItem* New();
+  // Gives up one reference to an item made by New, without a virtual call.
+  static void ReleaseItem(CVELPacketsDecodingItem* item);
 
   // ---- Engine-side operations (no string copies at the interface) ----
   // Creates a child; the tree keeps the reference, the pointer is lent.
   CVELPacketsDecodingItem* AddChild(std::u16string_view name, bool isGroup);
   void SetName(std::u16string_view name);
+  // A name that outlives the item is pointed to, not copied.
+  void SetLastingName(std::u16string_view name);
   void SetValue(std::u16string_view value);
+  // Makes the value a text of size units and returns where to write it.
+  char16_t* PlaceValue(uint32_t size);
   void SetComment(std::u16string_view comment) { texts_.Set(ItemTexts::kComment, comment); }
   void SetDescription(std::u16string_view text) { texts_.Set(ItemTexts::kDescription, text); }
   void SetSummary(std::u16string_view summary) { texts_.Set(ItemTexts::kSummary, summary); }
@@ -164,11 +175,11 @@ class CVELPacketsDecodingItem : public DispatchImpl<IVELPacketsDecodingItem, Ite
   virtual ~CVELPacketsDecodingItem();
 
  private:
-  CVELPacketsDecodingItem* Root();
   HRESULT CreateChild(BSTR name, bool isGroup, IVELPacketsDecodingItem** ppItem);
 
   CVELPacketsDecodingInfo* info_ = nullptr;
   CVELPacketsDecodingItem* parent_ = nullptr;
+  CVELPacketsDecodingItem* root_ = this;  // the top of the tree: its group, or this item
   ChildList children_;
   ItemTexts texts_;
 };

@@ -29,10 +29,15 @@ uint16_t ProcessDefaultLanguage() {
 
 VEL_HOT_THREAD_LOCAL uint16_t t_language = 0;
 
+inline uint16_t ThreadLanguage() {
+  if (!t_language) t_language = ProcessDefaultLanguage();
+  return t_language;
+}
+
 const string_data::Text* Lookup(uint32_t id) {
   if (id < string_data::kFirstId || id > string_data::kLastId) return nullptr;
   uint32_t slot = id - string_data::kFirstId;
-  if (GetThreadUILanguage() == kLanguageChinese && string_data::kChinese[slot].text) return &string_data::kChinese[slot];
+  if (ThreadLanguage() == kLanguageChinese && string_data::kChinese[slot].text) return &string_data::kChinese[slot];
   return string_data::kEnglish[slot].text ? &string_data::kEnglish[slot] : nullptr;
 }
 
@@ -43,10 +48,7 @@ void SetThreadUILanguage(uint16_t language) {
   t_language = (language & kPrimaryMask) == kLanguageChinese ? kLanguageChinese : kLanguageEnglish;
 }
 
-uint16_t GetThreadUILanguage() {
-  if (!t_language) t_language = ProcessDefaultLanguage();
-  return t_language;
-}
+uint16_t GetThreadUILanguage() { return ThreadLanguage(); }
 
 std::u16string_view ResText(uint32_t id) {
   const string_data::Text* t = Lookup(id);

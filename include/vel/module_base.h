@@ -161,6 +161,9 @@ class CVELBaseModule : public DispatchImpl<IVELDcoder, ModuleDispatch> {
   void ShowTruncation(const CapturedDataEnd& end);
   void EndLayer();
   Item* AddItemAtCursor(Item* parent, Text name, uint32_t length, Text value, Text comment, uint32_t type);
+  // A number field of length bytes (1, 2 or 4) whose value was read at the cursor.
+  Item* AddNumberItem(Item* parent, Text name, uint32_t length, uint32_t value, Text comment, uint32_t type,
+                      bool advance);
 
   uint32_t protocolType_;
   std::u16string name_;

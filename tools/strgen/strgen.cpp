@@ -94,19 +94,25 @@ std::string Literal(const std::u32string& text, size_t& units) {
   return out.str();
 }
 
-void Emit(std::ostream& out, const char* name, const Table& table) {
-  out << "const Text " << name << "[kCount] = {\n";
+// A language's texts are written as one array of units (so that the library
+// can tell a text of the table by its address) and a table of views into it.
+void Emit(std::ostream& out, const std::string& name, const Table& table) {
+  std::ostringstream units, rows;
+  size_t offset = 0;
   for (uint32_t id = kFirstId; id <= kLastId; ++id) {
     auto it = table.find(id);
     if (it == table.end()) {
-      out << "    {nullptr, 0},\n";
+      rows << "    {nullptr, 0},\n";
       continue;
     }
-    size_t units = 0;
-    std::string literal = Literal(it->second, units);
-    out << "    {" << literal << ", " << units << "},  // " << id << "\n";
+    size_t length = 0;
+    units << "    " << Literal(it->second, length) << "  // " << id << "\n";
+    rows << "    {" << name << "Units + " << offset << ", " << length << "},  // " << id << "\n";
+    offset += length;
   }
-  out << "};\n\n";
+  out << "const char16_t " << name << "Units[] =\n" << units.str() << "    u\"\";\n"
+      << "const uint32_t " << name << "UnitCount = " << offset << ";\n\n"
+      << "const Text " << name << "[kCount] = {\n" << rows.str() << "};\n\n";
 }
 
 }  // namespace
