@@ -56,12 +56,18 @@ CountSlot* AdoptSlot() {
   return t_slot = slot;
 }
 
-void Add(long delta) {
-  CountSlot* slot = t_slot ? t_slot : AdoptSlot();
-  if (!slot) {
-    g_unslotted.fetch_add(delta, std::memory_order_relaxed);
+// A thread's first count, and counts during its exit.
+[[gnu::noinline]] void AddWithoutSlot(long delta) {
+  if (CountSlot* slot = AdoptSlot()) {
+    slot->count.store(slot->count.load(std::memory_order_relaxed) + delta, std::memory_order_relaxed);
     return;
   }
+  g_unslotted.fetch_add(delta, std::memory_order_relaxed);
+}
+
+inline void Add(long delta) {
+  CountSlot* slot = t_slot;
+  if (!slot) return AddWithoutSlot(delta);
   // Only this thread writes its slot: no interlocked step needed.
   slot->count.store(slot->count.load(std::memory_order_relaxed) + delta, std::memory_order_relaxed);
 }

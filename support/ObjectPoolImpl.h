@@ -54,16 +54,8 @@ class ObjectPoolImpl {
   // Called after the object's destructor has run.
   void ReturnObject(void* storage) {
     SlotQueue* mine = Mine();
-    if (!mine || sharedCount_.load(std::memory_order_relaxed) != 0) {
-      std::lock_guard lock(mutex_);
-      PutShared(storage);
-      return;
-    }
-    if (!mine->push_back(storage)) {
-      std::lock_guard lock(mutex_);
-      PutShared(storage);
-      return;
-    }
+    if (!mine || sharedCount_.load(std::memory_order_relaxed) != 0 || !mine->push_back(storage))
+      return ReturnShared(storage);
     if (mine->size() > kSpillSlots) Spill(*mine);
   }
 
@@ -160,8 +152,13 @@ class ObjectPoolImpl {
     return !mine.empty();
   }
 
+  [[gnu::noinline]] void ReturnShared(void* storage) {
+    std::lock_guard lock(mutex_);
+    PutShared(storage);
+  }
+
   // Moves the newest half of a long queue to the front of the shared list.
-  void Spill(SlotQueue& mine) {
+  [[gnu::noinline]] void Spill(SlotQueue& mine) {
     std::lock_guard lock(mutex_);
     for (size_t n = mine.size() / 2; n > 0; --n) PutSharedFront(mine.pop_back());
   }

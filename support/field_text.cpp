@@ -1,5 +1,7 @@
 // Bit pictures and address texts.
 #include <algorithm>
+#include <array>
+#include <cstring>
 
 #include "support/hot_thread_local.h"
 #include "vel/fields.h"
@@ -8,17 +10,29 @@ namespace vel {
 
 namespace {
 
+// The picture of each nibble under each mask nibble: '1' or '0' for a bit
+// of the mask, '.' for others; four units each, copied as one.
+constexpr auto kNibblePictures = [] {
+  std::array<std::array<std::array<char16_t, 4>, 16>, 16> pictures{};
+  for (uint32_t mask = 0; mask < 16; ++mask)
+    for (uint32_t value = 0; value < 16; ++value)
+      for (uint32_t bit = 0; bit < 4; ++bit) {
+        uint32_t m = 8u >> bit;
+        pictures[mask][value][bit] = (mask & m) ? ((value & m) ? u'1' : u'0') : u'.';
+      }
+  return pictures;
+}();
+
 // Each width gets its own buffer per thread, so decoding on several threads at once is safe.
 template <int N>
 const char16_t* BitsText(uint32_t value, uint32_t mask) {
   static VEL_HOT_THREAD_LOCAL char16_t buffer[N + N / 4];
-  int pos = 0;
-  for (int bit = N - 1; bit >= 0; --bit) {
-    uint32_t m = 1u << bit;
-    buffer[pos++] = (mask & m) ? ((value & m) ? u'1' : u'0') : u'.';
-    if (bit % 4 == 0 && bit != 0) buffer[pos++] = u' ';
+  char16_t* out = buffer;
+  for (int shift = N - 4; shift >= 0; shift -= 4) {
+    std::memcpy(out, kNibblePictures[(mask >> shift) & 0xF][(value >> shift) & 0xF].data(), 4 * sizeof(char16_t));
+    out += 4;
+    *out++ = shift ? u' ' : u'\0';
   }
-  buffer[pos] = 0;
   return buffer;
 }
 
@@ -60,8 +74,10 @@ char16_t* MacText(const uint8_t* bytes, char16_t* buffer) {
   char16_t* out = buffer;
   for (int i = 0; i < 6; ++i) {
     if (i) *out++ = u':';
-    out = AppendHex(out, bytes[i], 2);
+    *out++ = static_cast<char16_t>(kHexDigits[bytes[i] >> 4]);
+    *out++ = static_cast<char16_t>(kHexDigits[bytes[i] & 0xF]);
   }
+  *out = 0;
   return buffer;
 }
 

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 
 namespace vel::string_data {
 
@@ -19,19 +18,15 @@ inline constexpr uint32_t kCount = kLastId - kFirstId + 1;
 extern const Text kEnglish[kCount];
 extern const Text kChinese[kCount];
 
-// Every text of a language, one after the other; the tables point into these.
-extern const char16_t kEnglishUnits[];
-extern const uint32_t kEnglishUnitCount;
-extern const char16_t kChineseUnits[];
-extern const uint32_t kChineseUnitCount;
+// Every text of both languages, one after the other; the tables point into it.
+extern const char16_t kUnits[];
+extern const uint32_t kUnitCount;
 
 // True when text lies in the table's own storage, which lasts as long as the
 // library: such a text can be pointed to rather than copied.
 inline bool IsTableText(const char16_t* text) {
-  auto within = [text](const char16_t* units, uint32_t count) {
-    return std::less_equal<>()(units, text) && std::less<>()(text, units + count);
-  };
-  return within(kEnglishUnits, kEnglishUnitCount) || within(kChineseUnits, kChineseUnitCount);
+  auto offset = reinterpret_cast<uintptr_t>(text) - reinterpret_cast<uintptr_t>(kUnits);
+  return offset < uintptr_t{kUnitCount} * sizeof(char16_t);
 }
 
 }  // namespace vel::string_data

@@ -166,17 +166,27 @@ bool ParseDirective(const char16_t*& p, const char16_t* end, std::span<const For
   return true;
 }
 
-// "%u" of an integer argument with nothing around it, the commonest
-// conversion by far: the digits go straight into the buffer.
-bool AppendPlainUnsigned(TextBuffer& out, const FormatArg& arg) {
+// "%u", or "%d" of a number that is not negative, of an integer argument with
+// nothing around it, the commonest conversions by far: the digits go straight
+// into the buffer.
+bool AppendPlainNumber(TextBuffer& out, char16_t conversion, const FormatArg& arg) {
   if (arg.kind != FormatArg::kInteger) return false;
   uint64_t value = arg.bytes <= 4 ? arg.integer & 0xFFFFFFFFu : arg.integer;
+  if (conversion == u'd') {
+    int64_t signedValue = arg.bytes <= 4 ? static_cast<int32_t>(value) : static_cast<int64_t>(value);
+    if (signedValue < 0) return false;
+  }
   char16_t buffer[24];
   out.append(DigitsIn<10>(value, kUpperDigits, buffer));
   return true;
 }
 
 }  // namespace
+
+void AppendDecimal(TextBuffer& out, uint32_t value) {
+  char16_t buffer[24];
+  out.append(DigitsIn<10>(value, kUpperDigits, buffer));
+}
 
 void AppendFormatArgs(TextBuffer& out, std::u16string_view format, std::span<const FormatArg> args) {
   static const FormatArg kMissing(0);
@@ -194,7 +204,7 @@ void AppendFormatArgs(TextBuffer& out, std::u16string_view format, std::span<con
       ++p;
       continue;
     }
-    if (p < end && *p == u'u' && next < args.size() && AppendPlainUnsigned(out, args[next])) {
+    if (p < end && (*p == u'u' || *p == u'd') && next < args.size() && AppendPlainNumber(out, *p, args[next])) {
       ++p;
       ++next;
       continue;

@@ -54,15 +54,10 @@ class CEthernetDcoder : public CVELBaseModuleCLSIDImplT<CEthernetDcoder, kEthern
  private:
   void AddHardwareAddress(uint32_t label, uint32_t itemType) {
     const uint8_t* address = AtCursor().Bytes(0, 6);
-    char16_t text[kMacTextSize] = {};
-    AddTextItem(Group(), 6, Res(label), MacText(address, text), VendorName(address), itemType);
-  }
-
-  // The vendor of an address from the host's name table; empty when unknown.
-  std::u16string VendorName(const uint8_t* address) {
-    Bstr name;
-    if (!Manager() || Manager()->LookupOUIName(ReadUInt24BE(address), &name) != S_OK) return {};
-    return std::u16string(name.view());
+    char16_t text[kMacTextSize];
+    TextBuffer vendor;
+    AppendVendorName(vendor, address);
+    AddTextItem(Group(), 6, Res(label), Text(MacText(address, text), kMacTextSize - 1), vendor.view(), itemType);
   }
 
   void AddTypeField() {

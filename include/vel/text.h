@@ -96,10 +96,20 @@ struct FormatArg {
 // argument's own type decides its width).
 VEL_API void AppendFormatArgs(TextBuffer& out, std::u16string_view format, std::span<const FormatArg> args);
 
+// The decimal digits of value.
+VEL_API void AppendDecimal(TextBuffer& out, uint32_t value);
+
 template <class... A>
 std::u16string_view Format(TextBuffer& out, std::u16string_view format, const A&... args) {
-  const FormatArg list[] = {FormatArg(args)..., FormatArg(0)};
   out.clear();
+  // A bare "%u" of one unsigned number, the commonest format, needs no parsing.
+  if constexpr (sizeof...(A) == 1 && (std::is_same_v<A, uint32_t> && ...)) {
+    if (format == std::u16string_view(u"%u")) {
+      (AppendDecimal(out, args), ...);
+      return out.view();
+    }
+  }
+  const FormatArg list[] = {FormatArg(args)..., FormatArg(0)};
   AppendFormatArgs(out, format, std::span<const FormatArg>(list, sizeof...(A)));
   return out.view();
 }

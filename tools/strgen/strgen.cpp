@@ -94,11 +94,11 @@ std::string Literal(const std::u32string& text, size_t& units) {
   return out.str();
 }
 
-// A language's texts are written as one array of units (so that the library
-// can tell a text of the table by its address) and a table of views into it.
-void Emit(std::ostream& out, const std::string& name, const Table& table) {
-  std::ostringstream units, rows;
-  size_t offset = 0;
+// The texts of both languages are written as one array of units (so that the
+// library can tell a text of the table by its address), each language's table
+// holding views into it.
+std::string Emit(std::ostream& units, size_t& offset, const std::string& name, const Table& table) {
+  std::ostringstream rows;
   for (uint32_t id = kFirstId; id <= kLastId; ++id) {
     auto it = table.find(id);
     if (it == table.end()) {
@@ -107,12 +107,10 @@ void Emit(std::ostream& out, const std::string& name, const Table& table) {
     }
     size_t length = 0;
     units << "    " << Literal(it->second, length) << "  // " << id << "\n";
-    rows << "    {" << name << "Units + " << offset << ", " << length << "},  // " << id << "\n";
+    rows << "    {kUnits + " << offset << ", " << length << "},  // " << id << "\n";
     offset += length;
   }
-  out << "const char16_t " << name << "Units[] =\n" << units.str() << "    u\"\";\n"
-      << "const uint32_t " << name << "UnitCount = " << offset << ";\n\n"
-      << "const Text " << name << "[kCount] = {\n" << rows.str() << "};\n\n";
+  return "const Text " + name + "[kCount] = {\n" + rows.str() + "};\n\n";
 }
 
 }  // namespace
@@ -144,8 +142,12 @@ int main(int argc, char** argv) {
   std::ostringstream out;
   out << "// Generated from the string-table sources under resources/; do not edit.\n"
       << "#include \"support/string_table.h\"\n\nnamespace vel::string_data {\n\n";
-  Emit(out, "kEnglish", english);
-  Emit(out, "kChinese", chinese);
+  std::ostringstream units;
+  size_t unitCount = 0;
+  std::string tables = Emit(units, unitCount, "kEnglish", english);
+  tables += Emit(units, unitCount, "kChinese", chinese);
+  out << "const char16_t kUnits[] =\n" << units.str() << "    u\"\";\n"
+      << "const uint32_t kUnitCount = " << unitCount << ";\n\n" << tables;
   out << "}  // namespace vel::string_data\n";
   std::ofstream file(argv[1], std::ios::binary);
   file << out.str();
