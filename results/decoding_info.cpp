@@ -2,6 +2,8 @@
 // lookups by cookie and by frame offset, and the text of the whole tree.
 #include "results/decoding_info.h"
 
+#include <memory>
+
 #include "engine/class_table.h"
 #include "results/collection.h"
 #include "vel/protocol_catalogue.h"
@@ -231,9 +233,25 @@ HRESULT CVELPacketsDecodingInfo::TopLayerDecodingItem(IVELPacketsDecodingItem** 
   return GiveItem(groups_.back(), ppItem);
 }
 
+namespace {
+
+// A packet's text runs to several kilobytes. Each thread keeps one buffer for
+// it (unless a rendering made it very large), so rendering a packet does not
+// grow a fresh buffer through the heap every time.
+constexpr size_t kKeptRenderUnits = 1 << 20;
+
+TextBuffer& ThreadRenderBuffer() {
+  thread_local std::unique_ptr<TextBuffer> buffer;
+  if (!buffer || buffer->size() > kKeptRenderUnits) buffer = std::make_unique<TextBuffer>();
+  buffer->clear();
+  return *buffer;
+}
+
+}  // namespace
+
 HRESULT CVELPacketsDecodingInfo::GetText(BSTR* pVal) {
   if (!pVal) return E_POINTER;
-  TextBuffer text;
+  TextBuffer& text = ThreadRenderBuffer();
   RenderText(text);
   *pVal = AllocBstr(text.view());
   return S_OK;

@@ -300,48 +300,67 @@ bool CVELPacketsDecodingItem::IdentityEquals(std::u16string_view identity) const
 
 namespace {
 
-// A text left-aligned in a column of width units (printf's "%-*s": a negative
-// width counts as its magnitude).
-void AppendColumn(TextBuffer& out, std::u16string_view text, uint32_t width) {
+// The columns of a width (printf's "%-*s": a negative width counts as its magnitude).
+size_t Columns(uint32_t width) {
   auto signedWidth = static_cast<int32_t>(width);
-  size_t columns = signedWidth == INT32_MIN ? 0 : signedWidth < 0 ? 0u - width : width;
-  out.append(text);
-  if (text.size() < columns) out.append(u' ', columns - text.size());
+  return signedWidth == INT32_MIN ? 0 : signedWidth < 0 ? 0u - width : width;
+}
+
+char16_t* Put(char16_t* to, std::u16string_view text) {
+  std::char_traits<char16_t>::copy(to, text.data(), text.size());
+  return to + text.size();
+}
+
+// A text left-aligned in a column.
+char16_t* PutColumn(char16_t* to, std::u16string_view text, size_t columns) {
+  to = Put(to, text);
+  if (text.size() >= columns) return to;
+  return std::fill_n(to, columns - text.size(), u' ');
 }
 
 // printf's "%d" of a 32-bit number.
-void AppendSigned(TextBuffer& out, uint32_t number) {
+char16_t* PutSigned(char16_t* to, uint32_t number) {
   auto value = static_cast<int32_t>(number);
   uint32_t magnitude = value < 0 ? 0u - number : number;
+  if (value < 0) *to++ = u'-';
   size_t digits = 1;
   for (uint32_t rest = magnitude; rest >= 10; rest /= 10) ++digits;
-  char16_t* to = out.Extend(digits + (value < 0 ? 1 : 0));
-  if (value < 0) *to++ = u'-';
   for (size_t i = digits; i-- > 0; magnitude /= 10) to[i] = static_cast<char16_t>(u'0' + magnitude % 10);
+  return to + digits;
 }
+
+// " [%d / %d-%d] " at its longest: three signed 32-bit numbers.
+constexpr size_t kExtentUnits = 2 + 11 + 3 + 11 + 1 + 11 + 2;
 
 }  // namespace
 
 // The line is "%-*s%-*s [%d / %d-%d] %s\r\n" of name, value, length, start,
-// end and comment, or "%-*s%-*s %s\r\n" without a length; written directly.
+// end and comment, or "%-*s%-*s %s\r\n" without a length; written directly
+// into room made once for the line at its longest.
 void CVELPacketsDecodingItem::Render(TextBuffer& out, uint32_t indent, uint32_t nameWidth, uint32_t valueWidth,
                                      bool recurse) const {
-  out.append(u' ', indent);
-  AppendColumn(out, Name(), nameWidth);
-  AppendColumn(out, Value(), valueWidth);
+  const std::u16string_view name = Name(), value = Value(), comment = Comment();
+  const size_t nameColumns = Columns(nameWidth), valueColumns = Columns(valueWidth);
+  const size_t room = indent + std::max(name.size(), nameColumns) + std::max(value.size(), valueColumns) +
+                      kExtentUnits + comment.size() + 2;
+  char16_t* const start = out.Extend(room);
+  char16_t* to = std::fill_n(start, indent, u' ');
+  to = PutColumn(to, name, nameColumns);
+  to = PutColumn(to, value, valueColumns);
   if (length != 0) {
-    out.append(u" [");
-    AppendSigned(out, length);
-    out.append(u" / ");
-    AppendSigned(out, startPos);
-    out.append(u'-');
-    AppendSigned(out, startPos + length);
-    out.append(u"] ");
+    to = Put(to, u" [");
+    to = PutSigned(to, length);
+    to = Put(to, u" / ");
+    to = PutSigned(to, startPos);
+    *to++ = u'-';
+    to = PutSigned(to, startPos + length);
+    to = Put(to, u"] ");
   } else {
-    out.append(u' ');
+    *to++ = u' ';
   }
-  out.append(Comment());
-  out.append(u"\r\n");
+  to = Put(to, comment);
+  to = Put(to, u"\r\n");
+  out.Shrink(room - static_cast<size_t>(to - start));
   if (!recurse) return;
   for (const CVELPacketsDecodingItem* child : children_) child->Render(out, indent + 1, nameWidth, valueWidth, true);
 }
