@@ -166,18 +166,50 @@ bool ParseDirective(const char16_t*& p, const char16_t* end, std::span<const For
   return true;
 }
 
-// "%u", or "%d" of a number that is not negative, of an integer argument with
-// nothing around it, the commonest conversions by far: the digits go straight
-// into the buffer.
-bool AppendPlainNumber(TextBuffer& out, char16_t conversion, const FormatArg& arg) {
+// The number a "%d" or "%u" prints, or false for a negative "%d" (or an
+// argument that is not a number), which takes the general path.
+bool PlainNumber(char16_t conversion, const FormatArg& arg, uint64_t& value) {
   if (arg.kind != FormatArg::kInteger) return false;
-  uint64_t value = arg.bytes <= 4 ? arg.integer & 0xFFFFFFFFu : arg.integer;
-  if (conversion == u'd') {
-    int64_t signedValue = arg.bytes <= 4 ? static_cast<int32_t>(value) : static_cast<int64_t>(value);
-    if (signedValue < 0) return false;
+  value = arg.bytes <= 4 ? arg.integer & 0xFFFFFFFFu : arg.integer;
+  if (conversion != u'd') return true;
+  int64_t signedValue = arg.bytes <= 4 ? static_cast<int32_t>(value) : static_cast<int64_t>(value);
+  return signedValue >= 0;
+}
+
+// The commonest directives, written without parsing a directive: "%s" of a
+// text; "%u", "%d", "%x" and "%X" of a number that is not negative, bare or
+// with zeros to a width of one digit ("%04X"). p is just past the '%'; on
+// success it moves past the directive.
+bool AppendCommonDirective(TextBuffer& out, const char16_t*& p, const char16_t* end, const FormatArg& arg) {
+  if (*p == u's') {
+    if (arg.kind != FormatArg::kText) return false;
+    out.append(arg.text);
+    ++p;
+    return true;
   }
+  const char16_t* q = p;
+  size_t width = 0;
+  if (*q == u'0' && q + 2 < end && q[1] >= u'1' && q[1] <= u'9') {
+    width = static_cast<size_t>(q[1] - u'0');
+    q += 2;
+  }
+  if (q >= end) return false;
+  const char16_t conversion = *q;
+  uint64_t value = 0;
   char16_t buffer[24];
-  out.append(DigitsIn<10>(value, kUpperDigits, buffer));
+  std::u16string_view digits;
+  if (conversion == u'u' || conversion == u'd') {
+    if (!PlainNumber(conversion, arg, value)) return false;
+    digits = DigitsIn<10>(value, kUpperDigits, buffer);
+  } else if (conversion == u'x' || conversion == u'X') {
+    if (!PlainNumber(conversion, arg, value)) return false;
+    digits = DigitsIn<16>(value, conversion == u'X' ? kUpperDigits : kLowerDigits, buffer);
+  } else {
+    return false;
+  }
+  if (digits.size() < width) out.append(u'0', width - digits.size());
+  out.append(digits);
+  p = q + 1;
   return true;
 }
 
@@ -204,8 +236,7 @@ void AppendFormatArgs(TextBuffer& out, std::u16string_view format, std::span<con
       ++p;
       continue;
     }
-    if (p < end && (*p == u'u' || *p == u'd') && next < args.size() && AppendPlainNumber(out, *p, args[next])) {
-      ++p;
+    if (p < end && next < args.size() && AppendCommonDirective(out, p, end, args[next])) {
       ++next;
       continue;
     }
