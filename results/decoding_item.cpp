@@ -226,8 +226,10 @@ CVELPacketsDecodingItem* CVELPacketsDecodingItem::New() {
 }
 
 // Every item is a PooledItem, a final class: its Release and destructor are
-// called directly.
-void CVELPacketsDecodingItem::ReleaseItem(CVELPacketsDecodingItem* item) { static_cast<PooledItem*>(item)->Release(); }
+// called directly, with the pool's and the lock count's steps inlined.
+[[gnu::flatten]] void CVELPacketsDecodingItem::ReleaseItem(CVELPacketsDecodingItem* item) {
+  static_cast<PooledItem*>(item)->Release();
+}
 
 CVELPacketsDecodingItem::~CVELPacketsDecodingItem() {
   for (CVELPacketsDecodingItem* child : children_) ReleaseItem(child);
@@ -236,7 +238,8 @@ CVELPacketsDecodingItem::~CVELPacketsDecodingItem() {
 
 // ---- Tree building ----------------------------------------------------------
 
-CVELPacketsDecodingItem* CVELPacketsDecodingItem::AddChild(std::u16string_view name, bool group) {
+// Flattened: taking the storage, naming and linking the child are one piece of code.
+[[gnu::flatten]] CVELPacketsDecodingItem* CVELPacketsDecodingItem::AddChild(std::u16string_view name, bool group) {
   CVELPacketsDecodingItem* child = New();
   if (!child) return nullptr;
   child->parent_ = this;
