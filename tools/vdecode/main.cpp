@@ -36,10 +36,10 @@ int Register(Command command) {
   return kExitSuccess;
 }
 
-void ApplySettings(const Options& options, IOrvDecoderManager* manager) {
+void ApplySettings(const Options& options, IOrvDecoderManager* manager, IVELNameTable* vendors) {
   manager->put_VerifyChecksum(options.verifyChecksum ? 1 : 0);
   if (options.select) manager->put_ItemIDSelected(Bstr(Utf8ToUtf16(*options.select)));
-  if (!options.ouiFile.empty()) AttachVendorTable(manager, options.ouiFile);
+  if (vendors) manager->put_NameTableObj(vendors);
 }
 
 std::unique_ptr<PacketSource> OpenSource(const Options& options, const std::string& file) {
@@ -101,7 +101,10 @@ int Run(const Options& options) {
   HRESULT created = CreateDecoderManager(manager, &engineLog);
   for (const std::string& line : engineLog) Note(line);
   if (FAILED(created)) return Fail(kExitInputError, "cannot create the decoder manager (" + ResultText(created) + ")");
-  ApplySettings(options, manager.get());
+  // One vendor table for every manager: the registry file is read once.
+  ComPtr<IVELNameTable> vendors;
+  if (!options.ouiFile.empty()) vendors = MakeVendorTable(options.ouiFile);
+  ApplySettings(options, manager.get(), vendors.get());
   if (options.command == Command::kListModules) {
     std::fputs(ModuleListing(manager.get()).c_str(), stdout);
     return kExitSuccess;
@@ -113,7 +116,7 @@ int Run(const Options& options) {
     for (ComPtr<IOrvDecoderManager>& workerManager : workerManagers) {
       if (HRESULT result = CreateDecoderManager(workerManager); FAILED(result))
         return Fail(kExitInputError, "cannot create the decoder manager (" + ResultText(result) + ")");
-      ApplySettings(options, workerManager.get());
+      ApplySettings(options, workerManager.get(), vendors.get());
     }
     threads.pool = &pool.emplace(options, std::move(workerManagers));
   }

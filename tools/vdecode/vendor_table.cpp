@@ -266,12 +266,11 @@ class CVendorNameTable : public DispatchImpl<IVELNameTable, VendorTableMembers> 
 
 }  // namespace
 
-void AttachVendorTable(IOrvDecoderManager* manager, const std::string& path) {
+ComPtr<IVELNameTable> MakeVendorTable(const std::string& path) {
   IVELNameTable* table = nullptr;
   if (FAILED(CComObject<CVendorNameTable>::CreateInstance(IVELNameTable::kIID, reinterpret_cast<void**>(&table), path)))
-    return;
-  manager->put_NameTableObj(table);
-  table->Release();
+    return {};
+  return ComPtr<IVELNameTable>::Adopt(table);
 }
 
 }  // namespace vdecode

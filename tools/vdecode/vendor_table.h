@@ -55,8 +55,9 @@ class OuiRegistry {
   size_t size_ = 0;
 };
 
-// Gives the manager a name table backed by the registry file at path; its
-// problems are reported on standard error.
-void AttachVendorTable(vel::IOrvDecoderManager* manager, const std::string& path);
+// A name table backed by the registry file at path, read at its first lookup
+// (once, whichever thread asks first); its problems are reported on standard
+// error. Null when it cannot be made. Managers on several threads share one.
+vel::ComPtr<vel::IVELNameTable> MakeVendorTable(const std::string& path);
 
 }  // namespace vdecode
