@@ -34,6 +34,14 @@ class BlockWriter {
     used_ += text.size();
     return *this;
   }
+  // A string literal: its length is known, so the copy is a few stores.
+  template <size_t N>
+  void AppendLiteral(const char (&literal)[N]) {
+    static_assert(N - 1 <= kBlockSize);
+    if (N - 1 > kBlockSize - used_) Flush();
+    std::memcpy(block_ + used_, literal, N - 1);
+    used_ += N - 1;
+  }
   // Room for count (at most kBlockSize) bytes; Advance says how many were written.
   char* Room(size_t count) {
     if (count > kBlockSize - used_) Flush();

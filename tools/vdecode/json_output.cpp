@@ -1,6 +1,7 @@
 #include "tools/vdecode/json_output.h"
 
 #include <charconv>
+#include <type_traits>
 
 #include "tools/vdecode/decoding_tree.h"
 #include "tools/vdecode/utf8.h"
@@ -37,6 +38,12 @@ void AppendEscaped(BlockWriter& out, char32_t cp) {
 
 template <class Number>
 void AppendNumber(BlockWriter& out, Number value) {
+  static_assert(std::is_unsigned_v<Number>);
+  // Most numbers of an item (type, severity, protocol) are one digit.
+  if (value < 10) {
+    out += static_cast<char>('0' + value);
+    return;
+  }
   char* digits = out.Room(24);
   out.Advance(static_cast<size_t>(std::to_chars(digits, digits + 24, value).ptr - digits));
 }
@@ -59,14 +66,15 @@ void AppendJsonString(BlockWriter& out, std::u16string_view text) {
 
 // A member of an object: its opening (the comma or brace before it, the key
 // and the colon), then its value.
-void AppendMember(BlockWriter& out, std::string_view opening, std::u16string_view text) {
-  out += opening;
+template <size_t N>
+void AppendMember(BlockWriter& out, const char (&opening)[N], std::u16string_view text) {
+  out.AppendLiteral(opening);
   AppendJsonString(out, text);
 }
 
-template <class Number>
-void AppendMember(BlockWriter& out, std::string_view opening, Number number) {
-  out += opening;
+template <size_t N, class Number>
+void AppendMember(BlockWriter& out, const char (&opening)[N], Number number) {
+  out.AppendLiteral(opening);
   AppendNumber(out, number);
 }
 
@@ -94,7 +102,10 @@ void AppendItem(BlockWriter& out, const DecodingItem& item) {
   AppendMember(out, ",\"severity\":", item.severity);
   AppendMember(out, ",\"protocol\":", item.protocol);
   AppendMember(out, ",\"summary\":", item.Summary());
-  out += item.isGroup != 0 ? ",\"is_group\":true,\"children\":" : ",\"is_group\":false,\"children\":";
+  if (item.isGroup != 0)
+    out.AppendLiteral(",\"is_group\":true,\"children\":");
+  else
+    out.AppendLiteral(",\"is_group\":false,\"children\":");
   AppendItems(out, item.Children());
   out += '}';
 }
@@ -110,7 +121,7 @@ void AppendPacketJsonLine(std::string& text, IVELPacketsDecodingInfo* decoding) 
   AppendMember(out, ",\"original_length\":", info.originalLength);
   AppendMember(out, ",\"severity\":", info.Severity());
   AppendMember(out, ",\"summary\":", PacketSummary(info));
-  out += ",\"groups\":";
+  out.AppendLiteral(",\"groups\":");
   AppendItems(out, info.Groups());
   out += "}\n";
 }
