@@ -37,6 +37,9 @@ inline char32_t NextCodePoint(std::u16string_view text, size_t& i) {
 struct AsciiRange {
   char16_t low, high, excluded1, excluded2;
   bool Holds(char16_t c) const { return c >= low && c <= high && c != excluded1 && c != excluded2; }
+  // Whether an excluded unit lies inside the range, so that it needs a test of its own.
+  constexpr bool Excludes() const { return Inside(excluded1) || Inside(excluded2); }
+  constexpr bool Inside(char16_t c) const { return c >= low && c <= high; }
 };
 
 // Copies the units from text[i] on that the range holds, as bytes, and moves
@@ -57,8 +60,10 @@ inline void AppendAsciiRun(BlockWriter& out, std::u16string_view text, size_t& i
       __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + i));
       // Unsigned range test: nothing is left when subtracting with saturation.
       __m128i outside = _mm_or_si128(_mm_subs_epu16(v, high), _mm_subs_epu16(low, v));
-      __m128i bad = _mm_or_si128(_mm_cmpeq_epi16(v, excluded1), _mm_cmpeq_epi16(v, excluded2));
-      bad = _mm_or_si128(bad, _mm_xor_si128(_mm_cmpeq_epi16(outside, _mm_setzero_si128()), _mm_set1_epi16(-1)));
+      // Every unit inside the range: outside is all zeros.
+      __m128i bad = _mm_xor_si128(_mm_cmpeq_epi16(outside, _mm_setzero_si128()), _mm_set1_epi16(-1));
+      if (range.Excludes())
+        bad = _mm_or_si128(bad, _mm_or_si128(_mm_cmpeq_epi16(v, excluded1), _mm_cmpeq_epi16(v, excluded2)));
       if (_mm_movemask_epi8(bad) != 0) break;
       _mm_storel_epi64(reinterpret_cast<__m128i*>(to + n), _mm_packus_epi16(v, v));
       n += 8;
