@@ -8,6 +8,7 @@
 
 #include "results/decoding_info.h"
 #include "results/decoding_item.h"
+#include "support/decimal.h"
 
 namespace vel {
 
@@ -26,17 +27,10 @@ CVELPacketsDecodingItem* Impl(Item* item) { return static_cast<CVELPacketsDecodi
 // The house style of a number field, "%u (0x%0NX)" with N hex digits,
 // written straight into the item's value without parsing a format.
 void SetNumberAndHex(CVELPacketsDecodingItem* item, uint32_t value, int hexDigits) {
-  char16_t decimal[10];
-  int count = 0;
-  uint32_t rest = value;
-  do {
-    decimal[count++] = static_cast<char16_t>(u'0' + rest % 10);
-    rest /= 10;
-  } while (rest);
   int digits = hexDigits;
   while (digits < 8 && (value >> (4 * digits)) != 0) ++digits;
-  char16_t* to = item->PlaceValue(static_cast<uint32_t>(count + 5 + digits));
-  while (count) *to++ = decimal[--count];
+  char16_t* to = item->PlaceValue(DecimalDigits(value) + 5 + static_cast<uint32_t>(digits));
+  to = PutDecimal(to, value);
   for (char16_t c : std::u16string_view(u" (0x")) *to++ = c;
   for (int i = digits - 1; i >= 0; --i) *to++ = static_cast<char16_t>(kHexDigits[(value >> (4 * i)) & 0xF]);
   *to = u')';

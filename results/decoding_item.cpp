@@ -11,6 +11,7 @@
 #include "results/collection.h"
 #include "results/decoding_info.h"
 #include "support/ObjectPoolImpl.h"
+#include "support/decimal.h"
 #include "support/hot_thread_local.h"
 #include "support/string_table.h"
 
@@ -324,12 +325,8 @@ char16_t* PutColumn(char16_t* to, std::u16string_view text, size_t columns) {
 // printf's "%d" of a 32-bit number.
 char16_t* PutSigned(char16_t* to, uint32_t number) {
   auto value = static_cast<int32_t>(number);
-  uint32_t magnitude = value < 0 ? 0u - number : number;
   if (value < 0) *to++ = u'-';
-  size_t digits = 1;
-  for (uint32_t rest = magnitude; rest >= 10; rest /= 10) ++digits;
-  for (size_t i = digits; i-- > 0; magnitude /= 10) to[i] = static_cast<char16_t>(u'0' + magnitude % 10);
-  return to + digits;
+  return PutDecimal(to, value < 0 ? 0u - number : number);
 }
 
 // " [%d / %d-%d] " at its longest: three signed 32-bit numbers.

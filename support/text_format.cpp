@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <iterator>
 
+#include "support/decimal.h"
 #include "vel/text.h"
 
 namespace vel {
@@ -200,6 +201,11 @@ bool AppendCommonDirective(TextBuffer& out, const char16_t*& p, const char16_t* 
   std::u16string_view digits;
   if (conversion == u'u' || conversion == u'd') {
     if (!PlainNumber(conversion, arg, value)) return false;
+    if (width == 0 && value <= 0xFFFFFFFFu) {
+      AppendDecimal(out, static_cast<uint32_t>(value));
+      p = q + 1;
+      return true;
+    }
     digits = DigitsIn<10>(value, kUpperDigits, buffer);
   } else if (conversion == u'x' || conversion == u'X') {
     if (!PlainNumber(conversion, arg, value)) return false;
@@ -215,10 +221,7 @@ bool AppendCommonDirective(TextBuffer& out, const char16_t*& p, const char16_t* 
 
 }  // namespace
 
-void AppendDecimal(TextBuffer& out, uint32_t value) {
-  char16_t buffer[24];
-  out.append(DigitsIn<10>(value, kUpperDigits, buffer));
-}
+void AppendDecimal(TextBuffer& out, uint32_t value) { PutDecimal(out.Extend(DecimalDigits(value)), value); }
 
 void AppendFormatArgs(TextBuffer& out, std::u16string_view format, std::span<const FormatArg> args) {
   static const FormatArg kMissing(0);
