@@ -315,11 +315,19 @@ char16_t* Put(char16_t* to, std::u16string_view text) {
   return to + text.size();
 }
 
+// count blanks, eight units a store. The stores may run up to seven units
+// past count: each line's room holds at least the extent's units beyond its
+// last blanks, and what follows the blanks overwrites the rest.
+char16_t* PutBlanks(char16_t* to, size_t count) {
+  static constexpr char16_t kEight[8] = {u' ', u' ', u' ', u' ', u' ', u' ', u' ', u' '};
+  for (size_t i = 0; i < count; i += 8) std::memcpy(to + i, kEight, sizeof kEight);
+  return to + count;
+}
+
 // A text left-aligned in a column.
 char16_t* PutColumn(char16_t* to, std::u16string_view text, size_t columns) {
   to = Put(to, text);
-  if (text.size() >= columns) return to;
-  return std::fill_n(to, columns - text.size(), u' ');
+  return text.size() >= columns ? to : PutBlanks(to, columns - text.size());
 }
 
 // printf's "%d" of a 32-bit number.
@@ -344,7 +352,7 @@ void CVELPacketsDecodingItem::Render(TextBuffer& out, uint32_t indent, uint32_t 
   const size_t room = indent + std::max(name.size(), nameColumns) + std::max(value.size(), valueColumns) +
                       kExtentUnits + comment.size() + 2;
   char16_t* const start = out.Extend(room);
-  char16_t* to = std::fill_n(start, indent, u' ');
+  char16_t* to = PutBlanks(start, indent);
   to = PutColumn(to, name, nameColumns);
   to = PutColumn(to, value, valueColumns);
   if (length != 0) {
