@@ -179,8 +179,8 @@ bool PlainNumber(char16_t conversion, const FormatArg& arg, uint64_t& value) {
 
 // The commonest directives, written without parsing a directive: "%s" of a
 // text; "%u", "%d", "%x" and "%X" of a number that is not negative, bare or
-// with zeros to a width of one digit ("%04X"). p is just past the '%'; on
-// success it moves past the directive.
+// padded to a width of one digit with zeros ("%04X") or blanks ("%5d"). p is
+// just past the '%'; on success it moves past the directive.
 bool AppendCommonDirective(TextBuffer& out, const char16_t*& p, const char16_t* end, const FormatArg& arg) {
   if (*p == u's') {
     if (arg.kind != FormatArg::kText) return false;
@@ -190,9 +190,16 @@ bool AppendCommonDirective(TextBuffer& out, const char16_t*& p, const char16_t* 
   }
   const char16_t* q = p;
   size_t width = 0;
-  if (*q == u'0' && q + 2 < end && q[1] >= u'1' && q[1] <= u'9') {
-    width = static_cast<size_t>(q[1] - u'0');
-    q += 2;
+  char16_t padding = u' ';
+  if (*q == u'0') {
+    padding = u'0';
+    ++q;
+  }
+  if (q + 1 < end && *q >= u'1' && *q <= u'9') {
+    width = static_cast<size_t>(*q - u'0');
+    ++q;
+  } else if (padding == u'0') {
+    return false;
   }
   if (q >= end) return false;
   const char16_t conversion = *q;
@@ -213,7 +220,7 @@ bool AppendCommonDirective(TextBuffer& out, const char16_t*& p, const char16_t* 
   } else {
     return false;
   }
-  if (digits.size() < width) out.append(u'0', width - digits.size());
+  if (digits.size() < width) out.append(padding, width - digits.size());
   out.append(digits);
   p = q + 1;
   return true;

@@ -25,6 +25,7 @@ TEST(Format, ShortPathsAgreeWithTheGeneralOne) {
   TextBuffer b;
   EXPECT_EQ(Format(b, u"%04X|%08x|%02u|%03d", 0xABu, -1, 7u, 42), u"00AB|ffffffff|07|042");
   EXPECT_EQ(Format(b, u"%05d|%010u|%0X|%d", -42, 5u, 0u, int64_t{-1}), u"-0042|0000000005|0|-1");
+  EXPECT_EQ(Format(b, u"%5d|%3x|%2u|%1d|%4d|%12u", 7, 255u, 123u, 5, -3, 9u), u"    7| ff|123|5|  -3|           9");
   EXPECT_EQ(Format(b, u"[%s][%s]", 7, u""), u"[][]");
   EXPECT_EQ(Format(b, u"%u", 4294967295u), u"4294967295");
   EXPECT_EQ(Format(b, u"%x %u", uint64_t{1} << 36, uint8_t{200}), u"1000000000 200");
